@@ -1,0 +1,110 @@
+// The parts of the framework that are the same on every platform: dispatch through the response
+// tables, the application's run and message loop, the dialogs' OK and Cancel, the file-dialog data.
+#include <cstdio>
+#include <cstring>
+
+#include "framework.h"
+
+namespace {
+TApplication* applicationObject = nullptr;
+}
+
+TApplication* GetApplicationObject() { return applicationObject; }
+
+void FrameworkTrace(const char* text) { std::fprintf(stderr, "tesmar: %s\n", text); }
+
+// --- response tables --------------------------------------------------------------------------
+
+const TResponseTable& TWindow::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      Respond<&TWindow::EvClose>(WM_CLOSE),
+  };
+  static const TResponseTable table{entries, std::size(entries), nullptr};
+  return table;
+}
+
+const TResponseTable& TFrameWindow::ResponseTable() {
+  static const TResponseTable table{nullptr, 0, &TWindow::ResponseTable()};
+  return table;
+}
+
+const TResponseTable& TDialog::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      RespondCommand<&TDialog::CmOk>(IDOK),
+      RespondCommand<&TDialog::CmCancel>(IDCANCEL),
+      Respond<&TDialog::CmCancel>(WM_CLOSE),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TWindow::ResponseTable()};
+  return table;
+}
+
+LRESULT TWindow::Dispatch(TMessage& message) {
+  TMessage* previous = CurrentMessage;
+  CurrentMessage = &message;
+  if (const TResponseEntry* entry = Find(message)) {
+    entry->Handler(*this, message);
+  } else {
+    message.Result = DefaultProcessing();
+  }
+  CurrentMessage = previous;
+  return message.Result;
+}
+
+TApplication* TWindow::GetApplication() const { return applicationObject; }
+
+void TWindow::EvClose() {
+  TApplication* application = GetApplication();
+  const bool isMain = application && application->GetMainWindow() == this;
+  Destroy(0);
+  if (isMain) PostQuitMessage(0);
+}
+
+// --- dialogs ----------------------------------------------------------------------------------
+
+void TDialog::CmOk() { CloseWindow(IDOK); }
+
+// Ends the dialog without going through CloseWindow, so a derived dialog stores nothing.
+void TDialog::CmCancel() { TDialog::CloseWindow(IDCANCEL); }
+
+TOpenSaveDialog::TData::TData(DWORD flags, const char* filter, char* customFilter, const char* initialDir,
+                              const char* defaultExtension, int maxPath, int filterIndex)
+    : Flags(flags),
+      Filter(filter ? filter : ""),
+      CustomFilter(customFilter),
+      InitialDir(initialDir ? initialDir : ""),
+      DefaultExtension(defaultExtension ? defaultExtension : ""),
+      FilterIndex(filterIndex),
+      MaxPath(maxPath > 0 ? maxPath : MAX_PATH),
+      FileName(new char[static_cast<std::size_t>(MaxPath)]) {
+  FileName[0] = '\0';
+}
+
+TOpenSaveDialog::TData::~TData() { delete[] FileName; }
+
+// --- application ------------------------------------------------------------------------------
+
+TApplication::TApplication(const char* name) : TModule(name) { applicationObject = this; }
+
+TApplication::~TApplication() {
+  delete MainWindow;
+  MainWindow = nullptr;
+  if (applicationObject == this) applicationObject = nullptr;
+}
+
+int TApplication::Run() {
+  InitMainWindow();
+  if (!MainWindow || !MainWindow->Create()) throw TInvalidMainWindow();
+  MainWindow->ShowWindow(SW_SHOW);
+  return MessageLoop();
+}
+
+bool TApplication::IdleAction(long /*idleCount*/) { return false; }
+
+int TApplication::MessageLoop() {
+  long idleCount = 0;
+  while (!Quit) {
+    if (!IdleAction(idleCount++)) WaitForMessage();
+    if (PumpWaitingMessages() > 0) idleCount = 0;
+  }
+  return ExitCode;
+}

@@ -1,0 +1,265 @@
+// The system services and constants the portable code calls, with the values Windows uses.
+// On Windows this is <windows.h> itself; on Linux the Qt back end implements the stand-ins declared here.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <commdlg.h>
+// Every translation unit sees <windows.h> through this header, so its A-suffix renaming of names such
+// as PostMessage, MessageBox and GetClassName applies to the framework's members everywhere alike.
+#else
+
+#include <cstdint>
+
+using BOOL = int;
+using BYTE = unsigned char;
+using WORD = std::uint16_t;
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using UINT = unsigned int;
+using UINT_PTR = std::uintptr_t;
+using WPARAM = std::uintptr_t;
+using LPARAM = std::intptr_t;
+using LRESULT = std::intptr_t;
+using LPSTR = char*;
+using LPCSTR = const char*;
+
+struct HWND__;
+using HWND = HWND__*;
+struct HINSTANCE__;
+using HINSTANCE = HINSTANCE__*;
+using HMODULE = HINSTANCE;
+struct HICON__;
+using HICON = HICON__*;
+using HCURSOR = HICON;
+struct HBRUSH__;
+using HBRUSH = HBRUSH__*;
+using HGDIOBJ = void*;
+using FARPROC = long long (*)();
+
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
+struct POINT {
+  LONG x;
+  LONG y;
+};
+
+struct RECT {
+  LONG left;
+  LONG top;
+  LONG right;
+  LONG bottom;
+};
+
+using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+
+struct WNDCLASSA {
+  UINT style;
+  WNDPROC lpfnWndProc;
+  int cbClsExtra;
+  int cbWndExtra;
+  HINSTANCE hInstance;
+  HICON hIcon;
+  HCURSOR hCursor;
+  HBRUSH hbrBackground;
+  LPCSTR lpszMenuName;
+  LPCSTR lpszClassName;
+};
+using WNDCLASS = WNDCLASSA;
+
+#define LOWORD(l) (static_cast<WORD>(static_cast<std::uintptr_t>(l) & 0xffff))
+#define HIWORD(l) (static_cast<WORD>((static_cast<std::uintptr_t>(l) >> 16) & 0xffff))
+#define MAKELONG(a, b) (static_cast<LONG>((static_cast<WORD>(a)) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
+#define MAKELPARAM(l, h) (static_cast<LPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
+#define MAKEWPARAM(l, h) (static_cast<WPARAM>(static_cast<DWORD>(MAKELONG(l, h))))
+
+// Window messages.
+constexpr UINT WM_NULL = 0x0000;
+constexpr UINT WM_CREATE = 0x0001;
+constexpr UINT WM_DESTROY = 0x0002;
+constexpr UINT WM_MOVE = 0x0003;
+constexpr UINT WM_SIZE = 0x0005;
+constexpr UINT WM_ACTIVATE = 0x0006;
+constexpr UINT WM_SETFOCUS = 0x0007;
+constexpr UINT WM_KILLFOCUS = 0x0008;
+constexpr UINT WM_PAINT = 0x000F;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_QUIT = 0x0012;
+constexpr UINT WM_ERASEBKGND = 0x0014;
+constexpr UINT WM_SHOWWINDOW = 0x0018;
+constexpr UINT WM_ACTIVATEAPP = 0x001C;
+constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_KEYUP = 0x0101;
+constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_SYSKEYDOWN = 0x0104;
+constexpr UINT WM_SYSKEYUP = 0x0105;
+constexpr UINT WM_INITDIALOG = 0x0110;
+constexpr UINT WM_COMMAND = 0x0111;
+constexpr UINT WM_SYSCOMMAND = 0x0112;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_MOUSEMOVE = 0x0200;
+constexpr UINT WM_LBUTTONDOWN = 0x0201;
+constexpr UINT WM_LBUTTONUP = 0x0202;
+constexpr UINT WM_RBUTTONDOWN = 0x0204;
+constexpr UINT WM_RBUTTONUP = 0x0205;
+constexpr UINT WM_MBUTTONDOWN = 0x0207;
+constexpr UINT WM_MBUTTONUP = 0x0208;
+constexpr UINT WM_USER = 0x0400;
+
+// Activation states.
+constexpr UINT WA_INACTIVE = 0;
+constexpr UINT WA_ACTIVE = 1;
+constexpr UINT WA_CLICKACTIVE = 2;
+
+// Mouse key flags.
+constexpr UINT MK_LBUTTON = 0x0001;
+constexpr UINT MK_RBUTTON = 0x0002;
+constexpr UINT MK_SHIFT = 0x0004;
+constexpr UINT MK_CONTROL = 0x0008;
+constexpr UINT MK_MBUTTON = 0x0010;
+
+// Virtual-key codes.
+constexpr UINT VK_BACK = 0x08;
+constexpr UINT VK_TAB = 0x09;
+constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_SHIFT = 0x10;
+constexpr UINT VK_CONTROL = 0x11;
+constexpr UINT VK_MENU = 0x12;
+constexpr UINT VK_PAUSE = 0x13;
+constexpr UINT VK_CAPITAL = 0x14;
+constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_SPACE = 0x20;
+constexpr UINT VK_PRIOR = 0x21;
+constexpr UINT VK_NEXT = 0x22;
+constexpr UINT VK_END = 0x23;
+constexpr UINT VK_HOME = 0x24;
+constexpr UINT VK_LEFT = 0x25;
+constexpr UINT VK_UP = 0x26;
+constexpr UINT VK_RIGHT = 0x27;
+constexpr UINT VK_DOWN = 0x28;
+constexpr UINT VK_INSERT = 0x2D;
+constexpr UINT VK_DELETE = 0x2E;
+constexpr UINT VK_LWIN = 0x5B;
+constexpr UINT VK_F1 = 0x70;
+constexpr UINT VK_F10 = 0x79;
+constexpr UINT VK_F12 = 0x7B;
+
+// System commands.
+constexpr UINT SC_SIZE = 0xF000;
+constexpr UINT SC_MOVE = 0xF010;
+constexpr UINT SC_MINIMIZE = 0xF020;
+constexpr UINT SC_MAXIMIZE = 0xF030;
+constexpr UINT SC_CLOSE = 0xF060;
+constexpr UINT SC_KEYMENU = 0xF100;
+constexpr UINT SC_RESTORE = 0xF120;
+constexpr UINT SC_TASKLIST = 0xF130;
+constexpr UINT SC_SCREENSAVE = 0xF140;
+constexpr UINT SC_MONITORPOWER = 0xF170;
+
+// Message boxes.
+constexpr UINT MB_OK = 0x0000;
+constexpr UINT MB_OKCANCEL = 0x0001;
+constexpr UINT MB_RETRYCANCEL = 0x0005;
+constexpr UINT MB_ICONHAND = 0x0010;
+constexpr UINT MB_ICONEXCLAMATION = 0x0030;
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+
+// Window styles and class styles.
+constexpr DWORD WS_OVERLAPPED = 0x00000000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_CHILD = 0x40000000;
+constexpr DWORD WS_VISIBLE = 0x10000000;
+constexpr DWORD WS_CAPTION = 0x00C00000;
+constexpr DWORD WS_SYSMENU = 0x00080000;
+constexpr DWORD WS_THICKFRAME = 0x00040000;
+constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
+constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
+constexpr DWORD WS_OVERLAPPEDWINDOW =
+    WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr UINT CS_VREDRAW = 0x0001;
+constexpr UINT CS_HREDRAW = 0x0002;
+constexpr UINT CS_DBLCLKS = 0x0008;
+constexpr UINT CS_SAVEBITS = 0x0800;
+
+// ShowWindow commands.
+constexpr int SW_HIDE = 0;
+constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOW = 5;
+
+// SetWindowPos flags.
+constexpr UINT SWP_NOSIZE = 0x0001;
+constexpr UINT SWP_NOMOVE = 0x0002;
+constexpr UINT SWP_NOZORDER = 0x0004;
+constexpr UINT SWP_NOREDRAW = 0x0008;
+constexpr UINT SWP_NOACTIVATE = 0x0010;
+constexpr UINT SWP_NOOWNERZORDER = 0x0200;
+
+// Stock objects.
+constexpr int WHITE_BRUSH = 0;
+constexpr int BLACK_BRUSH = 4;
+constexpr int NULL_BRUSH = 5;
+constexpr int HOLLOW_BRUSH = NULL_BRUSH;
+
+// Drawing.
+constexpr int PS_SOLID = 0;
+constexpr int R2_BLACK = 1;
+constexpr int R2_NOT = 6;
+constexpr int R2_COPYPEN = 13;
+constexpr int R2_WHITE = 16;
+constexpr DWORD SRCCOPY = 0x00CC0020;
+
+// Buttons.
+constexpr UINT BST_UNCHECKED = 0;
+constexpr UINT BST_CHECKED = 1;
+constexpr UINT BST_INDETERMINATE = 2;
+
+// System parameters and metrics.
+constexpr UINT SPI_SCREENSAVERRUNNING = 97;
+constexpr int SM_CXSCREEN = 0;
+constexpr int SM_CYSCREEN = 1;
+
+// File searches and the file dialogs.
+constexpr UINT OF_EXIST = 0x4000;
+constexpr DWORD OFN_READONLY = 0x00000001;
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
+constexpr DWORD OFN_HIDEREADONLY = 0x00000004;
+constexpr DWORD OFN_PATHMUSTEXIST = 0x00000800;
+constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
+
+constexpr int MAX_PATH = 260;
+
+// The stand-ins, with the meaning of the Windows calls of the same names.
+DWORD GetTickCount();
+LPSTR GetCommandLineA();
+HWND FindWindowA(LPCSTR className, LPCSTR windowName);
+HMODULE LoadLibraryA(LPCSTR fileName);
+FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
+BOOL FreeLibrary(HMODULE module);
+BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT winIni);
+UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMilliseconds, void* timerProc);
+BOOL KillTimer(HWND window, UINT_PTR id);
+int ShowCursor(BOOL show);
+BOOL GetCursorPos(POINT* point);
+HWND GetDesktopWindow();
+BOOL GetWindowRect(HWND window, RECT* rect);
+HGDIOBJ GetStockObject(int object);
+BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+void PostQuitMessage(int exitCode);
+int GetSystemMetrics(int index);
+UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
+
+#endif  // _WIN32

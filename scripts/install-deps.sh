@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the Debian packages a build or test needs, only when something is missing.
+# Usage: install-deps.sh [linux] [windows] [fuzz]
+set -euo pipefail
+
+want_linux=0; want_windows=0; want_fuzz=0
+for arg in "${@:-linux}"; do
+  case "$arg" in
+    linux) want_linux=1 ;;
+    windows) want_windows=1 ;;
+    fuzz) want_fuzz=1 ;;
+    *) echo "install-deps: unknown group '$arg'" >&2; exit 2 ;;
+  esac
+done
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+packages=()
+if [ $want_linux -eq 1 ]; then
+  # compiler, build, tests; Qt 6 for the window back end; Xvfb, xdotool and ImageMagick for end-to-end tests
+  packages+=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev xvfb xauth xdotool x11-utils imagemagick libxext-dev libx11-dev)
+fi
+if [ $want_fuzz -eq 1 ]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
+if [ $want_windows -eq 1 ]; then
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+if [ $want_windows -eq 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+  as_root dpkg --add-architecture i386
+fi
+as_root apt-get update -qq
+as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
