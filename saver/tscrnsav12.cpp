@@ -1,0 +1,282 @@
+// The screen-saver application (command-line modes, idle-time animation pump, password change) and
+// the full-screen saver window that closes on mouse, key and activation input.
+#include "tscrnsav.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+int ScrMode = ScrModeNone;
+
+namespace {
+TDebugListener debugListener = nullptr;
+TTickSource tickSource = nullptr;
+TCommandLineSource commandLineSource = nullptr;
+
+DWORD CurrentTick() { return tickSource ? tickSource() : GetTickCount(); }
+
+const char* CurrentCommandLine() {
+  const char* line = commandLineSource ? commandLineSource() : GetCommandLineA();
+  return line ? line : "";
+}
+
+// The class atom of the system's dialog windows, as FindWindowA takes it.
+LPCSTR DialogClassAtom() { return reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(0x8002)); }
+
+#ifdef _WIN32
+using TPwdChangePassword = DWORD(__stdcall*)(LPCSTR provider, HWND parent, DWORD reserved1, DWORD reserved2);
+#else
+using TPwdChangePassword = DWORD (*)(LPCSTR provider, HWND parent, DWORD reserved1, DWORD reserved2);
+#endif
+}  // namespace
+
+void Debug(const char* text) {
+  if (debugListener) debugListener(text);
+}
+
+void SetDebugListener(TDebugListener listener) { debugListener = listener; }
+void SetTickSource(TTickSource source) { tickSource = source; }
+void SetCommandLineSource(TCommandLineSource source) { commandLineSource = source; }
+
+int ReadScrMode(const char* commandLine, long& parent) {
+  const char* p = commandLine ? commandLine : "";
+  parent = 0;
+
+  // The program path: a quoted one may hold blanks.
+  if (*p == '"') {
+    ++p;
+    while (*p && *p != '"') ++p;
+  } else {
+    while (*p && *p != ' ') ++p;
+  }
+  if (*p) ++p;
+  while (*p == ' ') ++p;
+
+  if (!*p) return ScrModeConfigure;
+  if (*p == '-' || *p == '/') ++p;
+
+  switch (*p) {
+    case 'p':
+    case 'P':
+    case 'l':
+    case 'L':
+      return ScrModePreview;
+    case 's':
+    case 'S':
+      return ScrModeSave;
+    case 'c':
+    case 'C':
+      return ScrModeConfigure;
+    case 'a':
+    case 'A':
+      ++p;
+      while (*p == ' ' || *p == ':') ++p;
+      // strtol rather than atol: an over-long number must not be undefined behaviour.
+      parent = std::strtol(p, nullptr, 10);
+      return ScrModePassword;
+    default:
+      return ScrModeNone;
+  }
+}
+
+// --- the saver window -------------------------------------------------------------------------
+
+TScrnSavWindow::TScrnSavWindow(TWindow* parent, const char* title, TModule* module)
+    : TFrameWindow(parent, title, nullptr, false, module) {
+  ShowCursor(FALSE);
+  Attr.Style = WS_POPUP;
+}
+
+TScrnSavWindow::~TScrnSavWindow() {
+  UINT scratch = 0;
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &scratch, 0);
+  KillTimer(TimerId);
+  ShowCursor(TRUE);
+  // The window is gone by now, so this asks every window on the screen to repaint.
+  Invalidate(true);
+}
+
+const TResponseTable& TScrnSavWindow::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      Respond<&TScrnSavWindow::EvMouseMove>(WM_MOUSEMOVE),
+      Respond<&TScrnSavWindow::EvLButtonDown>(WM_LBUTTONDOWN),
+      Respond<&TScrnSavWindow::EvRButtonDown>(WM_RBUTTONDOWN),
+      Respond<&TScrnSavWindow::EvMButtonDown>(WM_MBUTTONDOWN),
+      Respond<&TScrnSavWindow::EvActivate>(WM_ACTIVATE),
+      Respond<&TScrnSavWindow::EvActivateApp>(WM_ACTIVATEAPP),
+      Respond<&TScrnSavWindow::EvKeyDown>(WM_KEYDOWN),
+      Respond<&TScrnSavWindow::EvSysKeyDown>(WM_SYSKEYDOWN),
+      Respond<&TScrnSavWindow::EvSysCommand>(WM_SYSCOMMAND),
+      Respond<&TScrnSavWindow::EvTimer>(WM_TIMER),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TFrameWindow::ResponseTable()};
+  return table;
+}
+
+const char* TScrnSavWindow::GetClassName() { return "OWLScreenSaverClass"; }
+
+void TScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
+  TFrameWindow::GetWindowClass(windowClass);
+  windowClass.hIcon = nullptr;
+  windowClass.style |= CS_SAVEBITS;
+  // The system erases nothing: all drawing is the saver's.
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(NULL_BRUSH));
+}
+
+void TScrnSavWindow::SetupWindow() {
+  TFrameWindow::SetupWindow();
+
+  POINT cursor{0, 0};
+  GetCursorPos(&cursor);
+  StartCursorPos = TPoint(cursor.x, cursor.y);
+
+  RECT desktop{0, 0, 0, 0};
+  GetWindowRect(GetDesktopWindow(), &desktop);
+  MoveWindow(TRect(desktop.left, desktop.top, desktop.right, desktop.bottom), true);
+
+  ArmReinitTimer();
+}
+
+void TScrnSavWindow::ArmReinitTimer() {
+  if (ReinitMinutes == 0.0f) return;
+  const double milliseconds = std::ceil(static_cast<double>(ReinitMinutes) * 60.0 * 1000.0);
+  TimerId = static_cast<UINT>(SetTimer(GetHandle(), TimerId, static_cast<UINT>(milliseconds), nullptr));
+  char text[32];
+  std::snprintf(text, sizeof text, "%d setting timer", static_cast<int>(TimerId));
+  Debug(text);
+}
+
+void TScrnSavWindow::CloseSaver() { PostMessage(WM_CLOSE, 0, 0); }
+
+// The message's point is in client coordinates, which start at the desktop's origin like the
+// cursor's screen position; a move of a single pixel ends the saver.
+void TScrnSavWindow::EvMouseMove(UINT /*keyFlags*/, TPoint& point) {
+  if (point != StartCursorPos) {
+    Debug("Closing because of mouse");
+    CloseSaver();
+  }
+}
+
+void TScrnSavWindow::EvLButtonDown(UINT, TPoint&) { CloseSaver(); }
+void TScrnSavWindow::EvRButtonDown(UINT, TPoint&) { CloseSaver(); }
+void TScrnSavWindow::EvMButtonDown(UINT, TPoint&) { CloseSaver(); }
+
+void TScrnSavWindow::EvActivate(UINT active, bool /*minimized*/, HWND /*other*/) {
+  if (active == WA_INACTIVE) CloseSaver();
+}
+
+void TScrnSavWindow::EvActivateApp(bool active, DWORD /*threadId*/) {
+  if (!active) CloseSaver();
+}
+
+void TScrnSavWindow::EvKeyDown(UINT key, UINT /*repeatCount*/, UINT /*flags*/) {
+  if (key == VK_RETURN) {
+    SaveScreen();
+    return;
+  }
+  Debug("Closing because key");
+  CloseSaver();
+}
+
+void TScrnSavWindow::EvSysKeyDown(UINT, UINT, UINT) { CloseSaver(); }
+
+void TScrnSavWindow::EvSysCommand(UINT command, TPoint& /*point*/) {
+  if ((command & 0xFFF0) != SC_SCREENSAVE) CloseSaver();
+  DefaultProcessing();
+}
+
+void TScrnSavWindow::EvTimer(UINT /*timerId*/) {
+  Debug("starting reinit");
+  reinit();
+}
+
+// --- the saver application --------------------------------------------------------------------
+
+TScrnSavApp::TScrnSavApp(const char* name) : TApplication(name) {}
+
+TScrnSavApp::~TScrnSavApp() = default;
+
+int TScrnSavApp::Run() {
+  long parent = 0;
+  ScrMode = ReadScrMode(CurrentCommandLine(), parent);
+
+  switch (ScrMode) {
+    case ScrModePassword:
+      ChangePassword(reinterpret_cast<HWND>(static_cast<std::intptr_t>(parent)));
+      return 0;
+
+    case ScrModeConfigure: {
+      ConfigMode = true;
+      InitConfigDialog();
+      if (!ConfigDialog) return 0;
+      std::unique_ptr<TDialog> dialog(ConfigDialog);
+      std::unique_ptr<TWindow> desktopDialog;
+      if (HWND desktop = FindWindowA(DialogClassAtom(), "Desktop")) {
+        desktopDialog = std::make_unique<TWindow>(desktop, nullptr);
+        dialog->SetParent(desktopDialog.get());
+      }
+      dialog->Execute();
+      // The dialog goes before the alias it may be owned by.
+      dialog.reset();
+      ConfigDialog = nullptr;
+      desktopDialog.reset();
+      return 0;
+    }
+
+    case ScrModeSave:
+      ConfigMode = false;
+      return TApplication::Run();
+
+    case ScrModePreview:
+      ConfigMode = false;
+      return 0;
+
+    default:
+      return 0;
+  }
+}
+
+void TScrnSavApp::InitMainWindow() {
+  ConfigMode = false;
+  UINT previous = 0;
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+  InitScrnSavWindow();
+  if (ScrnSavWindow) SetMainWindow(ScrnSavWindow);
+  LastTick = CurrentTick();
+}
+
+// The timer, if the window asks for one, is armed by the window's set-up, once it exists.
+void TScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TScrnSavWindow(nullptr, nullptr, nullptr); }
+
+// Polls the tick count: the pause is measured from the end of the previous frame, in unsigned
+// arithmetic so that the wrap of the counter does no harm.
+bool TScrnSavApp::IdleAction(long /*idleCount*/) {
+  if (ConfigMode) return false;
+  const DWORD elapsed = CurrentTick() - LastTick;
+  const bool due = (Speed == 2 && elapsed > 1) || (Speed == 1 && elapsed > 10) || (Speed == 0 && elapsed > 100);
+  if (due && ScrnSavWindow) {
+    ScrnSavWindow->AnimateScreen();
+    LastTick = CurrentTick();
+  }
+  return true;
+}
+
+void TScrnSavApp::ChangePassword(HWND parent) {
+  HMODULE library = LoadLibraryA("MPR.DLL");
+  if (!library) {
+    Debug("MPR.DLL not found: cannot change password.");
+    return;
+  }
+  FARPROC procedure = GetProcAddress(library, "PwdChangePasswordA");
+  if (!procedure) {
+    FreeLibrary(library);
+    Debug("PwdChangeProc not found: cannot change password");
+    return;
+  }
+  // Through a plain function-pointer type, which is exempt from the cast-function-type warning.
+  auto changePassword = reinterpret_cast<TPwdChangePassword>(reinterpret_cast<void (*)()>(procedure));
+  changePassword("SCRSAVE", parent, 0, 0);
+  FreeLibrary(library);
+}
