@@ -1,0 +1,360 @@
+// This saver's window (settings, engine, off-screen bitmap, box frame, animation step, picture file),
+// its settings dialog, its application class and the program entry.
+#include "owlscrn25.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "phys52.h"
+#include "profile.h"
+
+const char AppName[] = "tes_mar_ScreenSaver";
+const char SettingsFile[] = "tes-mar.ini";
+const char SettingsSection[] = "tes-mar_ScreenSaver";
+
+int leftframe = 0;
+int rightframe = 0;
+int topframe = 0;
+int bottomframe = 0;
+int frontframe = 0;
+int rearframe = 1000;
+
+int frame_on = 0;
+int what_file = 0;
+char param_file[ParamFileSize] = "";
+int first = 1;
+
+namespace {
+// Every reader takes a setting's value into a buffer of this size, so at most 31 characters count.
+constexpr unsigned SettingBufferSize = 32;
+// What the dialog stores of the file-name field: at most 39 characters.
+constexpr int StoredFileNameSize = 40;
+constexpr char DefaultParamFile[] = "default.tmr";
+
+constexpr int IdSlow = 121;
+constexpr int IdMedium = 122;
+constexpr int IdFast = 123;
+constexpr int IdShowFrame = 102;
+constexpr int IdFileName = 104;
+constexpr int IdStartWithFile = 105;
+constexpr int IdBrowse = 106;
+constexpr int IdStartRandom = 107;
+
+#ifdef _WIN32
+constexpr char PathSeparator = '\\';
+#else
+constexpr char PathSeparator = '/';
+#endif
+
+std::string startFileOverride;
+bool startFileOverridden = false;
+
+void WriteSettingInt(TProfile& profile, const char* key, int value) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%d", value);
+  profile.WriteString(key, text);
+}
+}  // namespace
+
+// --- settings ---------------------------------------------------------------------------------
+
+int ReadSettingInt(const char* text, int fallback) {
+  if (!text) return fallback;
+  char* end = nullptr;
+  errno = 0;
+  const long value = std::strtol(text, &end, 10);
+  if (end == text) return fallback;
+  // Clamped rather than undefined when the digits exceed an int.
+  if (value > INT_MAX || (errno == ERANGE && value > 0)) return INT_MAX;
+  if (value < INT_MIN || (errno == ERANGE && value < 0)) return INT_MIN;
+  return static_cast<int>(value);
+}
+
+void ReadSettingWord(const char* text, char* word, std::size_t size) {
+  if (size == 0) return;
+  std::size_t length = 0;
+  if (text) {
+    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n' || *text == '\v' || *text == '\f') ++text;
+    while (text[length] && text[length] != ' ' && text[length] != '\t' && text[length] != '\r' &&
+           text[length] != '\n' && text[length] != '\v' && text[length] != '\f' && length + 1 < size) {
+      ++length;
+    }
+    std::memcpy(word, text, length);
+  }
+  word[length] = '\0';
+}
+
+void CopyCut(char* target, std::size_t size, const char* text) {
+  if (size == 0) return;
+  const std::size_t length = text ? strnlen(text, size - 1) : 0;
+  if (length) std::memcpy(target, text, length);
+  target[length] = '\0';
+}
+
+std::string WindowsDirectory() {
+  std::vector<char> buffer(MAX_PATH + 1);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const UINT length = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
+    if (length == 0) return {};
+    if (length < buffer.size()) return std::string(buffer.data(), length);
+    // Too small: the result is the size needed, terminator included.
+    buffer.resize(static_cast<std::size_t>(length) + 1);
+  }
+  return {};
+}
+
+std::string WindowsDirectoryFile(const char* name) {
+  std::string path = WindowsDirectory();
+  if (path.empty()) return {};
+  if (path.back() != PathSeparator) path += PathSeparator;
+  return path + name;
+}
+
+void SetStartFileOverride(const char* fileName) {
+  startFileOverridden = fileName != nullptr;
+  startFileOverride = fileName ? fileName : "";
+}
+
+// --- the saver window -------------------------------------------------------------------------
+
+TMyScrnSavWindow::TMyScrnSavWindow(TWindow* parent, const char* title, TModule* module)
+    : TScrnSavWindow(parent, title, module) {
+  // The window has no handle yet, so this is a context of the whole screen.
+  TClientDC screen(GetHandle());
+
+  ScreenSize = TSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+  rightframe = ScreenSize.cx - 1;
+  bottomframe = ScreenSize.cy - 1;
+
+  ReadSettings();
+
+  char noFile[] = "";
+  std::vector<char> startFile(param_file, param_file + ParamFileSize);
+  if (startFileOverridden) {
+    startFile.assign(startFileOverride.begin(), startFileOverride.end());
+    startFile.push_back('\0');
+  }
+  char* fileName = (what_file && !startFileOverridden) ? noFile : startFile.data();
+
+  Debug("init run");
+  RetryOrExit<const std::bad_alloc&>(
+      *this,
+      [&] {
+        Sim = std::make_unique<sim3d>(leftframe, rightframe, topframe, bottomframe, frontframe, rearframe, fileName);
+      },
+      [](const std::bad_alloc&) { return "not enough memory for main simulation engine!"; });
+
+  RetryOrExit<const std::bad_alloc&>(
+      *this, [&] { Bitmap = std::make_unique<TBitmap>(screen, ScreenSize.cx - 1, ScreenSize.cy - 1, false); },
+      [](const std::bad_alloc&) { return "Can't allocate bitmap!"; });
+}
+
+void TMyScrnSavWindow::ReadSettings() {
+  TProfile profile(SettingsSection, SettingsFile);
+  char buffer[SettingBufferSize] = "";
+
+  profile.GetString("Speed", buffer, sizeof buffer, "2");
+  if (auto* application = dynamic_cast<TScrnSavApp*>(GetApplication())) {
+    application->SetSpeed(ReadSettingInt(buffer, 2));
+  }
+
+  profile.GetString("Frame_on", buffer, sizeof buffer, "1");
+  frame_on = ReadSettingInt(buffer, 1);
+
+  profile.GetString("what_file", buffer, sizeof buffer, "1");
+  what_file = ReadSettingInt(buffer, 1);
+
+  profile.GetString("param_file", buffer, sizeof buffer, "");
+  ReadSettingWord(buffer, param_file, sizeof param_file);
+  if (param_file[0] == '\0') CopyCut(param_file, sizeof param_file, DefaultParamFile);
+}
+
+TMyScrnSavWindow::~TMyScrnSavWindow() {
+  // The engine saves its final state as it goes; the bitmap after it.
+  Sim.reset();
+  Bitmap.reset();
+}
+
+const char* TMyScrnSavWindow::GetClassName() { return AppName; }
+
+void TMyScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
+  TScrnSavWindow::GetWindowClass(windowClass);
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+}
+
+// The first four steps only draw the box into the bitmap; from the fifth on each step shows what
+// the previous one painted. Nothing clears the bitmap, so the balls leave trails.
+void TMyScrnSavWindow::AnimateScreen() {
+  TClientDC screen(GetHandle());
+  TMemoryDC memory(*Bitmap);
+
+  if (screen.IsValid()) {
+    screen.SetROP2(R2_COPYPEN);
+    if (first) {
+      DrawFrame(memory);
+      first = first > 3 ? 0 : first + 1;
+    } else {
+      // The full screen size, though the bitmap is a pixel smaller each way.
+      screen.BitBlt(0, 0, ScreenSize.cx, ScreenSize.cy, memory, 0, 0, SRCCOPY);
+    }
+  }
+
+  RetryOrExit<const char*>(
+      *this,
+      [&] {
+        Debug("starting run");
+        Sim->run(memory);
+      },
+      [](const char* text) { return text ? text : ""; });
+}
+
+// The rear wall is the box's far face as the projection shows it, in integer arithmetic.
+void TMyScrnSavWindow::DrawFrame(TDC& dc) {
+  const int right = ScreenSize.cx - 1;
+  const int bottom = ScreenSize.cy - 1;
+  const int wallWidth = (ScreenSize.cx * 1000) / 2000;
+  const int wallHeight = (ScreenSize.cy * 1000) / 2000;
+  const int x1 = static_cast<int>((right - wallWidth) * 0.5);
+  const int x2 = right - x1;
+  const int y1 = static_cast<int>((bottom - wallHeight) * 0.5);
+  const int y2 = bottom - y1;
+
+  const TBrush hollow(TColor::Transparent);
+  const TPen black(TColor(0, 0, 0), 2, PS_SOLID);
+  const TPen red(TColor(255, 0, 0), 2, PS_SOLID);
+
+  dc.SelectObject(hollow);
+  dc.SelectObject(black);
+  dc.Rectangle(1, 1, right, bottom);
+
+  if (frame_on) {
+    dc.SelectObject(red);
+    dc.Rectangle(1, 1, right, bottom);
+    dc.Rectangle(x1, y1, x2, y2);
+    dc.MoveTo(1, 1);
+    dc.LineTo(x1, y1);
+    dc.MoveTo(right, 1);
+    dc.LineTo(x2, y1);
+    dc.MoveTo(1, bottom);
+    dc.LineTo(x1, y2);
+    dc.MoveTo(right, bottom);
+    dc.LineTo(x2, y2);
+  }
+
+  dc.RestorePen();
+  dc.RestoreBrush();
+}
+
+// The picture goes to the full path, however long the Windows directory is; when it cannot be
+// written the user is told and the saver goes on.
+void TMyScrnSavWindow::SaveScreen() {
+  TClientDC screen(GetHandle());
+  if (!screen.IsValid()) return;
+  const std::string path = WindowsDirectoryFile("tmp.bmp");
+  const bool written = !path.empty() && TDib(*Bitmap).WriteFile(path.c_str());
+  if (!written) MessageBox("Disk error saving bitmap!", AppName, MB_OK);
+}
+
+// --- the settings dialog ----------------------------------------------------------------------
+
+TScrnSavDlg::TScrnSavDlg(TWindow* parent, const char* templateName, TModule* module)
+    : TDialog(parent, templateName, module) {}
+
+const TResponseTable& TScrnSavDlg::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      RespondCommand<&TDialog::CmCancel>(IDCANCEL),
+      RespondCommand<&TScrnSavDlg::SetFileName>(IdBrowse),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TDialog::ResponseTable()};
+  return table;
+}
+
+// The dialog's defaults differ from the window's: Medium speed, and "default.tmr" shown only when
+// the key is missing.
+void TScrnSavDlg::SetupWindow() {
+  TDialog::SetupWindow();
+  TProfile profile(SettingsSection, SettingsFile);
+  char buffer[SettingBufferSize] = "";
+
+  profile.GetString("Speed", buffer, sizeof buffer, "1");
+  const int speed = ReadSettingInt(buffer, 1);
+  // A speed outside 0 to 2 leaves all three buttons clear.
+  CheckRadioButton(IdSlow, IdFast, (speed >= 0 && speed <= 2) ? IdSlow + speed : 0);
+
+  profile.GetString("Frame_on", buffer, sizeof buffer, "1");
+  frame_on = ReadSettingInt(buffer, 1);
+  CheckDlgButton(IdShowFrame, frame_on ? BST_CHECKED : BST_UNCHECKED);
+
+  profile.GetString("what_file", buffer, sizeof buffer, "1");
+  what_file = ReadSettingInt(buffer, 1);
+  CheckRadioButton(IdStartWithFile, IdStartRandom, what_file == 1 ? IdStartRandom : IdStartWithFile);
+
+  profile.GetString("param_file", buffer, sizeof buffer, DefaultParamFile);
+  ReadSettingWord(buffer, param_file, sizeof param_file);
+  SetDlgItemText(IdFileName, param_file);
+}
+
+void TScrnSavDlg::SetFileName() {
+  const std::string directory = WindowsDirectory();
+  TOpenSaveDialog::TData data(OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST,
+                              "Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*", nullptr,
+                              directory.c_str(), "*");
+  if (TFileOpenDialog(this, data).Execute() == IDOK) {
+    data.FileName[data.MaxPath - 1] = '\0';
+    SetDlgItemText(IdFileName, data.FileName);
+  }
+}
+
+// Reached through OK; Cancel, Escape and the close box end the dialog without coming here.
+void TScrnSavDlg::CloseWindow(int returnValue) {
+  if (returnValue == IDOK) {
+    TProfile profile(SettingsSection, SettingsFile);
+    WriteSettingInt(profile, "Speed", IsDlgButtonChecked(IdSlow) ? 0 : IsDlgButtonChecked(IdMedium) ? 1 : 2);
+    WriteSettingInt(profile, "Frame_on", IsDlgButtonChecked(IdShowFrame) == BST_CHECKED ? 1 : 0);
+    WriteSettingInt(profile, "what_file", IsDlgButtonChecked(IdStartWithFile) ? 0 : 1);
+    GetDlgItemText(IdFileName, param_file, StoredFileNameSize);
+    profile.WriteString("param_file", param_file);
+  }
+  TDialog::CloseWindow(returnValue);
+}
+
+// --- the application and the entry -------------------------------------------------------------
+
+TMyScrnSavApp::TMyScrnSavApp(const char* name) : TScrnSavApp(name) {}
+
+TMyScrnSavApp::~TMyScrnSavApp() = default;
+
+// Unlike the framework's version, this arms no reinit timer: this window does not reinit.
+void TMyScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TMyScrnSavWindow(nullptr, AppName, nullptr); }
+
+void TMyScrnSavApp::InitConfigDialog() { ConfigDialog = new TScrnSavDlg(nullptr, "IDD_CONFIGURE", this); }
+
+bool IsSaverRunning() {
+  BOOL previous = FALSE;
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
+  BOOL ignored = FALSE;
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, static_cast<UINT>(previous), &ignored, 0);
+  return previous != FALSE;
+}
+
+// A failure that would otherwise end the process through terminate (no main window, a bitmap the
+// platform cannot make, a math error while the engine builds its start) is reported and ends it
+// with a non-zero code, after the saver window has restored the cursor and the running flag.
+int OwlMain(int /*argc*/, char* /*argv*/[]) {
+  if (IsSaverRunning()) return 0;
+  InstallMathErrorHook();
+  try {
+    TMyScrnSavApp application(AppName);
+    return application.Run();
+  } catch (const std::exception& error) {
+    FrameworkTrace(error.what());
+  } catch (const char* text) {
+    FrameworkTrace(text ? text : "unknown error");
+  }
+  return 1;
+}

@@ -1,0 +1,119 @@
+// This saver: the full-screen window that runs the simulation, its settings dialog, its application
+// class, the program entry and the settings shared between window and dialog.
+#pragma once
+
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "drawing.h"
+#include "framework.h"
+#include "tscrnsav.h"
+
+class sim3d;
+
+// The application's name: message-box caption, window title and window class name.
+extern const char AppName[];
+
+// The box the engine simulates in: x and y in screen pixels, z in depth units.
+extern int leftframe, rightframe, topframe, bottomframe, frontframe, rearframe;
+
+// The settings shared by the window and the dialog.
+constexpr std::size_t ParamFileSize = 140;
+extern int frame_on;
+extern int what_file;
+extern char param_file[ParamFileSize];
+
+// Counts the first animation steps of the process: 1 to 4, then 0 for good.
+extern int first;
+
+// The settings file and its section (parameter files use the same section name).
+extern const char SettingsFile[];
+extern const char SettingsSection[];
+
+// The first integer in a setting's text, as "%d" reads it; fallback when there is none.
+int ReadSettingInt(const char* text, int fallback);
+// Copies the first blank-delimited word of text, as "%s" reads it, cut to fit size - 1 characters.
+void ReadSettingWord(const char* text, char* word, std::size_t size);
+// Copies text cut to size - 1 characters, always terminated.
+void CopyCut(char* target, std::size_t size, const char* text);
+
+// The Windows directory at any length; empty when the system cannot say.
+std::string WindowsDirectory();
+// name in the Windows directory; empty when there is no Windows directory.
+std::string WindowsDirectoryFile(const char* name);
+
+// For tools that run the saver window off screen: start the engine from this parameter file whatever
+// the settings say (null goes back to the settings).
+void SetStartFileOverride(const char* fileName);
+
+// Runs step; when it throws Error, asks Retry or Cancel in a box owned by owner with the text that
+// textOf gives for the error. Retry runs step again, Cancel (or a box that could not be shown)
+// ends the process with exit code -1, leaving window and engine as they are.
+template <class Error, class Step, class Text>
+void RetryOrExit(TWindow& owner, Step&& step, Text&& textOf) {
+  for (;;) {
+    try {
+      step();
+      return;
+    } catch (Error error) {
+      if (owner.MessageBox(textOf(error), AppName, MB_RETRYCANCEL) != IDRETRY) std::exit(-1);
+    }
+  }
+}
+
+class TMyScrnSavWindow : public TScrnSavWindow {
+ public:
+  TMyScrnSavWindow(TWindow* parent, const char* title, TModule* module);
+  ~TMyScrnSavWindow() override;
+
+  void AnimateScreen() override;
+  void SaveScreen() override;
+  const char* GetClassName() override;
+  void GetWindowClass(WNDCLASS& windowClass) override;
+
+  virtual void DrawFrame(TDC& dc);
+
+  const TSize& GetScreenSize() const { return ScreenSize; }
+  TBitmap* GetBitmap() const { return Bitmap.get(); }
+  sim3d* GetSim() const { return Sim.get(); }
+
+ protected:
+  TSize ScreenSize;
+  std::unique_ptr<TBitmap> Bitmap;
+  std::unique_ptr<sim3d> Sim;
+
+ private:
+  void ReadSettings();
+};
+
+class TScrnSavDlg : public TDialog {
+ public:
+  TScrnSavDlg(TWindow* parent, const char* templateName, TModule* module = nullptr);
+
+  void SetupWindow() override;
+  void CloseWindow(int returnValue = IDCANCEL) override;
+  void SetFileName();
+
+  DECLARE_WINDOW_RESPONSES()
+};
+
+class TMyScrnSavApp : public TScrnSavApp {
+ public:
+  explicit TMyScrnSavApp(const char* name);
+  ~TMyScrnSavApp() override;
+
+  void InitScrnSavWindow() override;
+  void InitConfigDialog() override;
+};
+
+// True when the system counts a screen saver as running; leaves that state as it was.
+bool IsSaverRunning();
+
+// The program entry that the platform's start-up code calls.
+int OwlMain(int argc, char* argv[]);
+
+// Makes math errors of the run-time library raise the text exception "matherror occured".
+void InstallMathErrorHook();
