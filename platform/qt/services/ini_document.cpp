@@ -1,0 +1,196 @@
+// Parsing, lookup and line-preserving edits of private-profile (INI) text.
+#include "ini_document.h"
+
+namespace {
+
+constexpr std::string_view kBlanks = " \t\r\v\f";
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+std::string_view Trim(std::string_view text) {
+  const auto first = text.find_first_not_of(kBlanks);
+  if (first == std::string_view::npos) return {};
+  const auto last = text.find_last_not_of(kBlanks);
+  return text.substr(first, last - first + 1);
+}
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  }
+  return true;
+}
+
+bool HasLineBreak(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+
+enum class LineKind { Other, Section, Key };
+
+struct LineInfo {
+  LineKind kind = LineKind::Other;
+  std::string_view name;   // section or key name, trimmed
+  std::string_view value;  // key lines: the text after the first '=', trimmed
+};
+
+// Comment lines (';' or '#') and lines without '=' are kept but never match a lookup.
+LineInfo Classify(std::string_view text) {
+  const std::string_view line = Trim(text);
+  LineInfo info;
+  if (line.empty() || line.front() == ';' || line.front() == '#') return info;
+  if (line.front() == '[') {
+    const auto close = line.rfind(']');
+    if (close != std::string_view::npos && close > 0) {
+      info.kind = LineKind::Section;
+      info.name = Trim(line.substr(1, close - 1));
+    }
+    return info;
+  }
+  const auto equals = line.find('=');
+  if (equals == std::string_view::npos) return info;
+  info.name = Trim(line.substr(0, equals));
+  if (info.name.empty()) return info;
+  info.kind = LineKind::Key;
+  info.value = Trim(line.substr(equals + 1));
+  return info;
+}
+
+}  // namespace
+
+IniDocument IniDocument::Parse(std::string_view bytes) {
+  IniDocument document;
+  if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+    document.HasByteOrderMark = true;
+    bytes.remove_prefix(kByteOrderMark.size());
+  }
+  bool styleKnown = false;
+  while (!bytes.empty()) {
+    const auto newline = bytes.find('\n');
+    Line line;
+    if (newline == std::string_view::npos) {
+      line.text = std::string(bytes);
+      bytes = {};
+    } else {
+      std::string_view text = bytes.substr(0, newline);
+      const bool crlf = !text.empty() && text.back() == '\r';
+      if (crlf) text.remove_suffix(1);
+      line.text = std::string(text);
+      line.ending = crlf ? "\r\n" : "\n";
+      if (!styleKnown) {
+        document.UsesCrLf = crlf;
+        styleKnown = true;
+      }
+      bytes.remove_prefix(newline + 1);
+    }
+    document.Lines.push_back(std::move(line));
+  }
+  return document;
+}
+
+std::string IniDocument::Serialize() const {
+  std::size_t size = HasByteOrderMark ? kByteOrderMark.size() : 0;
+  for (const Line& line : Lines) size += line.text.size() + line.ending.size();
+  std::string bytes;
+  bytes.reserve(size);
+  if (HasByteOrderMark) bytes += kByteOrderMark;
+  for (const Line& line : Lines) {
+    bytes += line.text;
+    bytes += line.ending;
+  }
+  return bytes;
+}
+
+bool IniDocument::IsStorableSection(std::string_view section) {
+  return !Trim(section).empty() && !HasLineBreak(section);
+}
+
+bool IniDocument::IsStorableKey(std::string_view key) {
+  const std::string_view name = Trim(key);
+  if (name.empty() || HasLineBreak(key) || key.find('=') != key.npos) return false;
+  return name.front() != '[' && name.front() != ';' && name.front() != '#';
+}
+
+bool IniDocument::IsStorableValue(std::string_view value) { return !HasLineBreak(value); }
+
+std::optional<IniDocument::SectionRange> IniDocument::FindSection(std::string_view section) const {
+  const std::string_view wanted = Trim(section);
+  if (wanted.empty()) return std::nullopt;
+  for (std::size_t i = 0; i < Lines.size(); ++i) {
+    const LineInfo info = Classify(Lines[i].text);
+    if (info.kind != LineKind::Section || !EqualNoCase(info.name, wanted)) continue;
+    std::size_t end = i + 1;
+    while (end < Lines.size() && Classify(Lines[end].text).kind != LineKind::Section) ++end;
+    return SectionRange{i, end};
+  }
+  return std::nullopt;
+}
+
+std::optional<std::size_t> IniDocument::FindKey(const SectionRange& range, std::string_view key) const {
+  const std::string_view wanted = Trim(key);
+  if (wanted.empty()) return std::nullopt;
+  for (std::size_t i = range.header + 1; i < range.end; ++i) {
+    const LineInfo info = Classify(Lines[i].text);
+    if (info.kind == LineKind::Key && EqualNoCase(info.name, wanted)) return i;
+  }
+  return std::nullopt;
+}
+
+std::optional<std::string> IniDocument::Get(std::string_view section, std::string_view key) const {
+  const auto range = FindSection(section);
+  if (!range) return std::nullopt;
+  const auto index = FindKey(*range, key);
+  if (!index) return std::nullopt;
+  std::string_view value = Classify(Lines[*index].text).value;
+  // The platform's reader drops one pair of quotes around a value.
+  if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\'')) {
+    value = value.substr(1, value.size() - 2);
+  }
+  return std::string(value);
+}
+
+std::string_view IniDocument::NewLineEnding() const { return UsesCrLf ? "\r\n" : "\n"; }
+
+void IniDocument::InsertLine(std::size_t index, std::string text) {
+  // A line inserted after the file's unterminated last line must not run on from it.
+  if (index > 0 && Lines[index - 1].ending.empty()) Lines[index - 1].ending = NewLineEnding();
+  Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(index), Line{std::move(text), std::string(NewLineEnding())});
+}
+
+bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
+  if (!IsStorableSection(section) || !IsStorableKey(key) || !IsStorableValue(value)) return false;
+  const std::string newKeyLine = std::string(Trim(key)) + "=" + std::string(value);
+
+  const auto range = FindSection(section);
+  if (!range) {
+    if (!Lines.empty() && !Trim(Lines.back().text).empty()) InsertLine(Lines.size(), "");
+    InsertLine(Lines.size(), "[" + std::string(Trim(section)) + "]");
+    InsertLine(Lines.size(), newKeyLine);
+    return true;
+  }
+
+  if (const auto index = FindKey(*range, key)) {
+    // Keep the line's own spelling of the key and its spacing around '='; only the value changes.
+    std::string& text = Lines[*index].text;
+    std::size_t valueStart = text.find('=') + 1;
+    while (valueStart < text.size() && (text[valueStart] == ' ' || text[valueStart] == '\t')) ++valueStart;
+    text.replace(valueStart, text.npos, value);
+    return true;
+  }
+
+  // After the section's last key, so trailing blank lines and comments stay where they were.
+  std::size_t insertAt = range->header + 1;
+  for (std::size_t i = range->header + 1; i < range->end; ++i) {
+    if (Classify(Lines[i].text).kind == LineKind::Key) insertAt = i + 1;
+  }
+  InsertLine(insertAt, newKeyLine);
+  return true;
+}
+
+bool IniDocument::Remove(std::string_view section, std::string_view key) {
+  const auto range = FindSection(section);
+  if (!range) return false;
+  const auto index = FindKey(*range, key);
+  if (!index) return false;
+  Lines.erase(Lines.begin() + static_cast<std::ptrdiff_t>(*index));
+  return true;
+}

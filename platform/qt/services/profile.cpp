@@ -1,0 +1,157 @@
+// TProfile on Linux: the file search, the file read once at opening, writes kept in memory and
+// committed in one atomic replacement of the file.
+#include "profile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "atomic_file.h"
+#include "ini_document.h"
+#include "linux_services.h"
+
+namespace {
+
+// Far beyond any settings or parameter file; a larger file is refused rather than read into memory.
+constexpr off_t kLargestProfile = 16 * 1024 * 1024;
+
+enum class ReadResult { Read, Missing, Failed };
+
+ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
+  bytes.clear();
+  // Non-blocking, so that a FIFO placed under the name cannot hang the saver.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
+  struct stat status{};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestProfile) {
+    ::close(fd);
+    return ReadResult::Failed;
+  }
+  bytes.reserve(static_cast<std::size_t>(status.st_size));
+  char chunk[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ::close(fd);
+      return ReadResult::Failed;
+    }
+    bytes.append(chunk, static_cast<std::size_t>(n));
+    if (bytes.size() > static_cast<std::size_t>(kLargestProfile)) {
+      ::close(fd);
+      return ReadResult::Failed;
+    }
+  }
+  ::close(fd);
+  return ReadResult::Read;
+}
+
+// Replacing a symbolic link by a plain file would cut the user's link; write through to its target.
+std::string WriteTarget(const std::string& path) {
+  struct stat status{};
+  if (::lstat(path.c_str(), &status) != 0 || !S_ISLNK(status.st_mode)) return path;
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (!resolved) return path;
+  std::string target = resolved;
+  std::free(resolved);
+  return target;
+}
+
+}  // namespace
+
+struct TProfile::TState {
+  std::string Section;
+  std::string FileName;             // resolved once; empty when no usable name was given
+  bool InWindowsDirectory = false;  // placed there by the search: the folder may still have to be made
+  IniDocument Document;             // the file as read, with this object's writes applied
+  // The writes in order (no value: remove the key), replayed on the file as it is at commit time so
+  // that changes another profile object made meanwhile are kept.
+  std::vector<std::pair<std::string, std::optional<std::string>>> Pending;
+};
+
+TProfile::TProfile(const char* section, const char* fileName) : State(std::make_unique<TState>()) {
+  State->Section = section ? section : "";
+  const std::string name = fileName ? fileName : "";
+  if (name.empty()) return;
+  if (name.find('/') != std::string::npos) {
+    State->FileName = name;
+  } else if (std::string found = SearchFile(name); !found.empty()) {
+    State->FileName = std::move(found);
+  } else {
+    State->FileName = WindowsDirectoryPath() + "/" + name;
+    State->InWindowsDirectory = true;
+  }
+  // A file that cannot be read behaves as empty; Flush will refuse to overwrite it.
+  std::string bytes;
+  if (ReadWholeFile(State->FileName, bytes) == ReadResult::Read) State->Document = IniDocument::Parse(bytes);
+}
+
+TProfile::~TProfile() {
+  try {
+    Flush();
+  } catch (...) {
+    // Out of memory while committing: the old file is still whole, and a destructor must not throw.
+  }
+}
+
+bool TProfile::GetString(const char* key, char* buffer, unsigned size, const char* defaultValue) {
+  std::optional<std::string> value;
+  if (key) value = State->Document.Get(State->Section, key);
+  if (buffer && size > 0) {
+    const char* text = value ? value->c_str() : (defaultValue ? defaultValue : "");
+    const std::size_t length = value ? value->size() : std::strlen(text);
+    const std::size_t copied = length < size - 1 ? length : size - 1;
+    std::memcpy(buffer, text, copied);
+    buffer[copied] = '\0';
+  }
+  return value.has_value();
+}
+
+bool TProfile::WriteString(const char* key, const char* value) {
+  if (State->FileName.empty() || !key) return false;
+  if (value) {
+    if (!State->Document.Set(State->Section, key, value)) return false;
+    State->Pending.emplace_back(key, std::string(value));
+  } else {
+    // A missing value removes the key, as the platform's writer does.
+    State->Document.Remove(State->Section, key);
+    State->Pending.emplace_back(key, std::nullopt);
+  }
+  return true;
+}
+
+bool TProfile::Flush() {
+  if (State->Pending.empty()) return true;
+  if (State->InWindowsDirectory) CreateWindowsDirectory();
+  const std::string target = WriteTarget(State->FileName);
+
+  std::string bytes;
+  const ReadResult read = ReadWholeFile(target, bytes);
+  bool ok = read != ReadResult::Failed;  // never replace a file whose contents were not read
+  if (ok) {
+    IniDocument current = read == ReadResult::Read ? IniDocument::Parse(bytes) : IniDocument();
+    for (const auto& [key, value] : State->Pending) {
+      if (value) current.Set(State->Section, key, *value);
+      else current.Remove(State->Section, key);
+    }
+    ok = WriteFileAtomically(target, current.Serialize());
+    if (ok) {
+      State->Document = std::move(current);
+      State->Pending.clear();
+    }
+  }
+  if (!ok) std::fprintf(stderr, "tesmar: cannot write the profile %s\n", target.c_str());
+  return ok;
+}
+
+const std::string& TProfile::GetFileName() const { return State->FileName; }

@@ -1,0 +1,189 @@
+// TProfile over real files: reading, committing, the file search, and writes that fail.
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "profile.h"
+#include "scratch_folders.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Profile = ScratchFolders;
+
+std::string Value(TProfile& profile, const char* key, const char* defaultValue = "<missing>") {
+  char buffer[200];
+  profile.GetString(key, buffer, sizeof buffer, defaultValue);
+  return buffer;
+}
+
+TEST_F(Profile, ReadsTheFileAndCommitsWritesOnceAtTheEnd) {
+  const fs::path file = Work / "settings.ini";
+  const std::string before = "; mine\r\n[Other]\r\nSpeed=5\r\n[tes-mar_ScreenSaver]\r\nspeed = 1\r\n";
+  WriteBytes(file, before);
+  {
+    TProfile profile("TES-MAR_SCREENSAVER", file.c_str());
+    EXPECT_EQ(Value(profile, "Speed"), "1");
+    EXPECT_TRUE(profile.WriteString("Speed", "2"));
+    EXPECT_TRUE(profile.WriteString("what_file", "0"));
+    EXPECT_EQ(Value(profile, "SPEED"), "2");
+    EXPECT_EQ(Value(profile, "what_file"), "0");
+    EXPECT_EQ(ReadBytes(file), before);  // nothing written before the commit
+  }
+  EXPECT_EQ(ReadBytes(file), "; mine\r\n[Other]\r\nSpeed=5\r\n[tes-mar_ScreenSaver]\r\nspeed = 2\r\nwhat_file=0\r\n");
+  EXPECT_EQ(FolderListing(Work), std::vector<std::string>{"settings.ini"});
+}
+
+TEST_F(Profile, GetStringCutsToTheBufferAndFallsBackToTheDefault) {
+  WriteBytes(Work / "p.tmr", "[s]\nname=abcdef\nsum=a=b\n");
+  TProfile profile("s", (Work / "p.tmr").c_str());
+  char buffer[8];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_TRUE(profile.GetString("name", buffer, 4, "default"));
+  EXPECT_STREQ(buffer, "abc");
+  EXPECT_EQ(buffer[4], 'x');
+  EXPECT_TRUE(profile.GetString("name", buffer, 1, "default"));
+  EXPECT_STREQ(buffer, "");
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_TRUE(profile.GetString("name", buffer, 0, "default"));
+  EXPECT_EQ(buffer[0], 'x');
+  EXPECT_FALSE(profile.GetString("missing", buffer, 5, "0 0 0 0"));
+  EXPECT_STREQ(buffer, "0 0 ");
+  EXPECT_FALSE(profile.GetString("missing", buffer, sizeof buffer, nullptr));
+  EXPECT_STREQ(buffer, "");
+  EXPECT_TRUE(profile.GetString("sum", buffer, sizeof buffer));
+  EXPECT_STREQ(buffer, "a=b");
+}
+
+TEST_F(Profile, ABareNameFoundNowhereIsCreatedInTheWindowsDirectory) {
+  {
+    TProfile profile("tes-mar_ScreenSaver", "default.tmr");
+    EXPECT_EQ(profile.GetFileName(), (WindowsDirectory() / "default.tmr").string());
+    EXPECT_EQ(Value(profile, "ball_density"), "<missing>");
+    EXPECT_FALSE(fs::exists(WindowsDirectory()));  // reading alone creates nothing
+    EXPECT_TRUE(profile.WriteString("gravitation_constant", "20.000000"));
+  }
+  EXPECT_EQ(ReadBytes(WindowsDirectory() / "default.tmr"), "[tes-mar_ScreenSaver]\ngravitation_constant=20.000000\n");
+  TProfile again("tes-mar_ScreenSaver", "default.tmr");
+  EXPECT_EQ(Value(again, "gravitation_constant"), "20.000000");
+}
+
+TEST_F(Profile, SearchesProgramFolderThenWorkingFolderThenWindowsDirectoryThenPath) {
+  const fs::path programFolder = fs::read_symlink("/proc/self/exe").parent_path();
+  const std::string name = "search-" + std::to_string(::getpid()) + ".ini";
+  const fs::path inPath = Root / "bin";
+  fs::create_directories(inPath);
+  fs::create_directories(WindowsDirectory());
+  SetEnvironment("PATH", ("/nonexistent::" + inPath.string()).c_str());
+  auto resolved = [&] { return TProfile("s", name.c_str()).GetFileName(); };
+
+  WriteBytes(inPath / name, "");
+  EXPECT_EQ(resolved(), (inPath / name).string());
+  WriteBytes(WindowsDirectory() / name, "");
+  EXPECT_EQ(resolved(), (WindowsDirectory() / name).string());
+  fs::create_directory(Work / name);  // a folder of that name is not a file
+  EXPECT_EQ(resolved(), (WindowsDirectory() / name).string());
+  fs::remove(Work / name);
+  WriteBytes(Work / name, "");
+  EXPECT_EQ(resolved(), (Work / name).string());
+  // The program's folder is the build tree, not the user's; the file is removed at once.
+  WriteBytes(programFolder / name, "");
+  const std::string fromProgramFolder = resolved();
+  fs::remove(programFolder / name);
+  EXPECT_EQ(fromProgramFolder, (programFolder / name).string());
+
+  // A name with a folder part is taken as it is, without a search.
+  EXPECT_EQ(TProfile("s", ("sub/" + name).c_str()).GetFileName(), "sub/" + name);
+}
+
+TEST_F(Profile, WritesMergeWithChangesMadeMeanwhileAndKeepSymbolicLinks) {
+  const fs::path target = Root / "real.ini";
+  WriteBytes(target, "[s]\nkept=1\n");
+  fs::create_symlink(target, Work / "link.ini");
+  TProfile first("s", "link.ini");
+  {
+    TProfile second("s", "link.ini");
+    EXPECT_TRUE(second.WriteString("b", "2"));
+  }
+  EXPECT_TRUE(first.WriteString("a", "1"));
+  EXPECT_TRUE(first.WriteString("kept", nullptr));  // no value removes the key
+  EXPECT_TRUE(first.Flush());
+  EXPECT_TRUE(fs::is_symlink(Work / "link.ini"));
+  EXPECT_EQ(ReadBytes(target), "[s]\nb=2\na=1\n");
+}
+
+TEST_F(Profile, RefusesKeysAndValuesThatWouldCorruptTheFile) {
+  const fs::path file = Work / "p.tmr";
+  WriteBytes(file, "[s]\nx=1\n");
+  {
+    TProfile profile("s", file.c_str());
+    EXPECT_FALSE(profile.WriteString("x", "1\n[other]"));
+    EXPECT_FALSE(profile.WriteString("a=b", "1"));
+    EXPECT_FALSE(profile.WriteString(nullptr, "1"));
+    EXPECT_EQ(Value(profile, "x"), "1");
+  }
+  EXPECT_EQ(ReadBytes(file), "[s]\nx=1\n");
+  TProfile unnamed("s", "");
+  EXPECT_FALSE(unnamed.WriteString("x", "1"));
+}
+
+// A write cut short (here by a file-size limit, as on a full disk) must leave the old file whole.
+TEST_F(Profile, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
+  const fs::path file = Work / "default.tmr";
+  const std::string before = "[tes-mar_ScreenSaver]\nball_density=0.001000\n";
+  WriteBytes(file, before);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{64, 64};
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    TProfile profile("tes-mar_ScreenSaver", file.c_str());
+    profile.WriteString("ball_N1_radius", std::string(4096, '7').c_str());
+    ::_exit(profile.Flush() ? 1 : 0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "Flush reported success";
+  EXPECT_EQ(ReadBytes(file), before);
+  EXPECT_EQ(FolderListing(Work), std::vector<std::string>{"default.tmr"});
+}
+
+TEST_F(Profile, AFileThatCannotBeReadIsNeitherTrustedNorOverwritten) {
+  // A folder and a FIFO under the file's name: reading must not hang, and a write must not replace them.
+  fs::create_directory(Work / "folder.ini");
+  WriteBytes(Work / "folder.ini" / "inside", "x");
+  ASSERT_EQ(::mkfifo((Work / "fifo.ini").c_str(), 0600), 0);
+  for (const char* name : {"folder.ini", "fifo.ini"}) {
+    TProfile profile("s", (Work / name).c_str());
+    EXPECT_EQ(Value(profile, "k", "dflt"), "dflt");
+    EXPECT_TRUE(profile.WriteString("k", "v"));
+    EXPECT_FALSE(profile.Flush());
+  }
+  EXPECT_TRUE(fs::is_directory(Work / "folder.ini"));
+  EXPECT_EQ(fs::status(Work / "fifo.ini").type(), fs::file_type::fifo);
+  EXPECT_EQ(FolderListing(Work), (std::vector<std::string>{"fifo.ini", "folder.ini"}));
+}
+
+TEST_F(Profile, AReadOnlyFolderFailsTheWriteAndKeepsTheOldFile) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  const fs::path folder = Work / "locked";
+  fs::create_directory(folder);
+  WriteBytes(folder / "p.ini", "[s]\nk=old\n");
+  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+  TProfile profile("s", (folder / "p.ini").c_str());
+  EXPECT_TRUE(profile.WriteString("k", "new"));
+  EXPECT_FALSE(profile.Flush());
+  EXPECT_EQ(ReadBytes(folder / "p.ini"), "[s]\nk=old\n");
+  EXPECT_EQ(FolderListing(folder), std::vector<std::string>{"p.ini"});
+}
+
+}  // namespace
