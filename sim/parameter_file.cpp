@@ -1,0 +1,202 @@
+// Parameter files of sim3d: get_pars reads a state over the random one, set_pars writes the state.
+// Files are edited by hand, so every value is checked before it reaches the engine.
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "checked_math.h"
+#include "parameter_values.h"
+#include "phys52.h"
+#include "profile.h"
+#include "random.h"
+
+namespace {
+
+constexpr char section[] = "tes-mar_ScreenSaver";
+constexpr char default_file[] = "default.tmr";
+constexpr unsigned value_size = 200;  // each value is read into a buffer of this many characters
+constexpr unsigned key_size = 64;
+constexpr long double pi = 3.141592653589793;
+constexpr double one_third = 1.0 / 3.0;
+constexpr float wall_gap = 5.0f;  // a ball placed at random keeps this far from the walls
+
+void ball_key(char (&key)[key_size], int ball, const char* suffix) {
+  std::snprintf(key, key_size, "ball_N%d%s", ball, suffix);
+}
+
+// The smallest extent of the box, which a ball of the given radius must fit with its gap to spare.
+int smallest_extent(const sim3d& engine) {
+  int extent = engine.rightframe - engine.leftframe;
+  if (engine.bottomframe - engine.topframe < extent) extent = engine.bottomframe - engine.topframe;
+  if (engine.rearframe - engine.frontframe < extent) extent = engine.rearframe - engine.frontframe;
+  return extent;
+}
+
+// A radius counts only when it is positive and a ball of it fits the box with the gap of a random
+// placement on both sides; larger balls would be placed past a wall, or hold the eye.
+bool radius_fits(const sim3d& engine, float radius) {
+  return radius > 0.0f && 2.0 * (static_cast<double>(radius) + wall_gap) <= smallest_extent(engine);
+}
+
+// A density counts only when it is positive and the largest ball that fits the box still has a mass
+// in the float range.
+bool density_fits(const sim3d& engine, float density) {
+  if (!(density > 0.0f)) return false;
+  const long double largest = smallest_extent(engine) / 2.0L;
+  return largest * largest * largest * 4.0L * pi / 3.0L * density <= FLT_MAX;
+}
+
+// A position counts only when the whole ball lies in the box: a ball given past a wall with no
+// velocity across it would stay there, resolved every step.
+bool inside_box(const sim3d& engine, const float (&position)[3], float radius) {
+  return position[0] - radius >= engine.leftframe && position[0] + radius <= engine.rightframe &&
+         position[1] - radius >= engine.topframe && position[1] + radius <= engine.bottomframe &&
+         position[2] - radius >= engine.frontframe && position[2] + radius <= engine.rearframe;
+}
+
+float random_coordinate(int upper, float radius) {
+  const double span = std::floor(upper - 2.0 * (static_cast<double>(radius) + wall_gap));
+  return static_cast<float>(random(static_cast<int>(span))) + (radius + wall_gap);
+}
+
+struct value_text {
+  char text[value_size] = "";
+  std::size_t length = 0;
+
+  void real(double value) {
+    if (length > 0 && length + 1 < value_size) text[length++] = ' ';
+    length = append_real(text, value_size, length, value);
+  }
+};
+
+}  // namespace
+
+void sim3d::get_pars(const char* name) {
+  if (name == nullptr || name[0] == '\0') return;
+  try {
+    TProfile profile(section, name);
+    char value[value_size];
+    char key[key_size];
+    float numbers[3];
+
+    profile.GetString("gravitation_constant", value, value_size, "0");
+    read_reals(value, numbers, 1);
+    if (numbers[0] != 0.0f) gravitation_constant = numbers[0];
+
+    profile.GetString("ball_density", value, value_size, "0");
+    read_reals(value, numbers, 1);
+    if (numbers[0] != 0.0f && density_fits(*this, numbers[0])) ball_density = numbers[0];
+
+    for (int i = 1; i <= max_balls; ++i) {
+      body& ball = bodies[i];
+
+      ball_key(key, i, "_speed_x_y_z");
+      profile.GetString(key, value, value_size, "0 0 0");
+      read_reals(value, numbers, 3);
+      if (numbers[0] != 0.0f) ball.vx = numbers[0];
+      if (numbers[1] != 0.0f) ball.vy = numbers[1];
+      if (numbers[2] != 0.0f) ball.vz = numbers[2];
+
+      ball_key(key, i, "_radius");
+      profile.GetString(key, value, value_size, "0");
+      read_reals(value, numbers, 1);
+      if (numbers[0] != 0.0f && radius_fits(*this, numbers[0])) ball.radius = numbers[0];
+
+      // Position and mass follow from the radius (and the density) as they now stand.
+      const float r = ball.radius;
+      const float rho = ball_density;
+
+      ball_key(key, i, "_coordinates_x_y_z");
+      profile.GetString(key, value, value_size, "0 0 0");
+      float position[3];
+      read_reals(value, position, 3);
+      if (position[0] != 0.0f && position[1] != 0.0f && position[2] != 0.0f && inside_box(*this, position, r)) {
+        ball.x = position[0];
+        ball.y = position[1];
+        ball.z = position[2];
+      } else {
+        place_radius = r;
+        ball.x = random_coordinate(rightframe, place_radius);
+        ball.y = random_coordinate(bottomframe, place_radius);
+        ball.z = random_coordinate(rearframe, place_radius);
+      }
+
+      ball_key(key, i, "_mass");
+      profile.GetString(key, value, value_size, "0");
+      read_reals(value, numbers, 1);
+      if (numbers[0] > 0.0f) {
+        ball.mass = numbers[0];
+      } else {
+        ball.mass = static_cast<float>(static_cast<long double>(checked_pow(r, 3.0)) * 4.0L * rho *
+                                       pi * static_cast<long double>(one_third));
+      }
+
+      ball_key(key, i, "_red_green_blue_0-255");
+      profile.GetString(key, value, value_size, "0 0 0");
+      int channels[3];
+      read_integers(value, channels, 3);
+      if (channels[0] != 0 || channels[1] != 0 || channels[2] != 0) {
+        ball.color = TColor(channels[0] & 0xFF, channels[1] & 0xFF, channels[2] & 0xFF);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+    // An unreadable file gives what was read so far; nothing is reported.
+  }
+}
+
+void sim3d::set_pars(const char* name) {
+  const char* file = (name == nullptr || name[0] == '\0') ? default_file : name;
+  try {
+    TProfile profile(section, file);
+    char key[key_size];
+
+    value_text constant;
+    constant.real(gravitation_constant);
+    profile.WriteString("gravitation_constant", constant.text);
+    value_text density;
+    density.real(ball_density);
+    profile.WriteString("ball_density", density.text);
+
+    for (int i = 1; i <= max_balls; ++i) {
+      const body& ball = bodies[i];
+
+      value_text speed;
+      speed.real(ball.vx);
+      speed.real(ball.vy);
+      speed.real(ball.vz);
+      ball_key(key, i, "_speed_x_y_z");
+      profile.WriteString(key, speed.text);
+
+      value_text position;
+      position.real(ball.x);
+      position.real(ball.y);
+      position.real(ball.z);
+      ball_key(key, i, "_coordinates_x_y_z");
+      profile.WriteString(key, position.text);
+
+      value_text radius;
+      radius.real(ball.radius);
+      ball_key(key, i, "_radius");
+      profile.WriteString(key, radius.text);
+
+      value_text mass;
+      mass.real(ball.mass);
+      ball_key(key, i, "_mass");
+      profile.WriteString(key, mass.text);
+
+      char colour[value_size];
+      std::snprintf(colour, sizeof colour, "%d %d %d", ball.color.Red(), ball.color.Green(), ball.color.Blue());
+      ball_key(key, i, "_red_green_blue_0-255");
+      profile.WriteString(key, colour);
+    }
+    profile.Flush();
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+    // A failed write is ignored.
+  }
+}
