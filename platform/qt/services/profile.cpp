@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -144,7 +143,11 @@ bool TProfile::Flush() {
       if (value) current.Set(State->Section, key, *value);
       else current.Remove(State->Section, key);
     }
+    struct stat old{};
+    const bool existed = ::stat(target.c_str(), &old) == 0;
     ok = WriteFileAtomically(target, current.Serialize());
+    // The new file would otherwise get default permissions; keep those the user gave the old one.
+    if (ok && existed) ::chmod(target.c_str(), old.st_mode & 07777);
     if (ok) {
       State->Document = std::move(current);
       State->Pending.clear();
