@@ -1,0 +1,269 @@
+// Drawing contexts over GDI: a context on a window or the screen, memory contexts, compatible bitmaps
+// with their pixels read back, and the pens and brushes the context owns while they are selected.
+#include <string>
+#include <vector>
+
+#include "drawing.h"
+#include "framework.h"
+
+struct TDeviceDC::TState {
+  HDC Dc = nullptr;
+  bool Memory = false;
+  HWND Window = nullptr;  // the window whose context is released (client contexts)
+  HGDIOBJ OriginalPen = nullptr;
+  HGDIOBJ OriginalBrush = nullptr;
+  HGDIOBJ OriginalBitmap = nullptr;
+  HPEN OwnPen = nullptr;      // made here, freed when it is no longer selected
+  HBRUSH OwnBrush = nullptr;  // null for stock brushes
+  TBitmap::TState* Bitmap = nullptr;
+};
+
+struct TBitmap::TState {
+  HBITMAP Handle = nullptr;
+  int Width = 0;
+  int Height = 0;
+  TDeviceDC::TState* SelectedInto = nullptr;  // the memory context that holds it, if any
+};
+
+namespace {
+COLORREF colorRef(TColor color) { return color.GetValue() & 0x00FFFFFFu; }
+
+HDC handleOf(const TDC& context) {
+  const auto* device = dynamic_cast<const TDeviceDC*>(&context);
+  return device ? device->GetState().Dc : nullptr;
+}
+
+// A bitmap compatible with a memory context that holds no bitmap of its own would be monochrome;
+// such a context stands for the screen here.
+bool isBareMemoryContext(HDC dc) {
+  if (GetObjectType(dc) != OBJ_MEMDC) return false;
+  BITMAP selected{};
+  const HGDIOBJ current = GetCurrentObject(dc, OBJ_BITMAP);
+  return !current || !GetObjectA(current, sizeof selected, &selected) || selected.bmBitsPixel == 1;
+}
+
+std::unique_ptr<TDeviceDC::TState> clientState(HWND window) {
+  auto state = std::make_unique<TDeviceDC::TState>();
+  state->Window = window;
+  state->Dc = GetDC(window);
+  return state;
+}
+
+std::unique_ptr<TDeviceDC::TState> memoryState(HDC compatible) {
+  auto state = std::make_unique<TDeviceDC::TState>();
+  state->Memory = true;
+  state->Dc = CreateCompatibleDC(compatible);
+  if (!state->Dc) FrameworkTrace("cannot make a memory drawing context");
+  return state;
+}
+}  // namespace
+
+// --- drawing contexts -------------------------------------------------------------------------
+
+TDeviceDC::TDeviceDC(std::unique_ptr<TState> state) : State(std::move(state)) {}
+
+TDeviceDC::~TDeviceDC() {
+  TState& s = *State;
+  if (!s.Dc) return;
+  RestorePen();
+  RestoreBrush();
+  if (s.Memory) {
+    if (s.Bitmap) {
+      ::SelectObject(s.Dc, s.OriginalBitmap);
+      s.Bitmap->SelectedInto = nullptr;
+    }
+    DeleteDC(s.Dc);
+  } else {
+    ReleaseDC(s.Window, s.Dc);
+  }
+}
+
+bool TDeviceDC::IsValid() const { return State->Dc != nullptr; }
+
+void TDeviceDC::SelectObject(const TPen& pen) {
+  TState& s = *State;
+  if (!s.Dc) return;
+  HPEN made = nullptr;
+  HGDIOBJ chosen;
+  if (pen.GetColor() == TColor::Transparent) {
+    chosen = GetStockObject(NULL_PEN);
+  } else {
+    made = CreatePen(pen.GetStyle(), pen.GetWidth(), colorRef(pen.GetColor()));
+    if (!made) {
+      FrameworkTrace("cannot make a pen");
+      return;
+    }
+    chosen = made;
+  }
+  const HGDIOBJ previous = ::SelectObject(s.Dc, chosen);
+  if (!s.OriginalPen) s.OriginalPen = previous;
+  if (s.OwnPen) DeleteObject(s.OwnPen);
+  s.OwnPen = made;
+}
+
+void TDeviceDC::SelectObject(const TBrush& brush) {
+  TState& s = *State;
+  if (!s.Dc) return;
+  HBRUSH made = nullptr;
+  HGDIOBJ chosen;
+  if (brush.IsHollow()) {
+    chosen = GetStockObject(NULL_BRUSH);
+  } else {
+    made = CreateSolidBrush(colorRef(brush.GetColor()));
+    if (!made) {
+      FrameworkTrace("cannot make a brush");
+      return;
+    }
+    chosen = made;
+  }
+  const HGDIOBJ previous = ::SelectObject(s.Dc, chosen);
+  if (!s.OriginalBrush) s.OriginalBrush = previous;
+  if (s.OwnBrush) DeleteObject(s.OwnBrush);
+  s.OwnBrush = made;
+}
+
+void TDeviceDC::RestorePen() {
+  TState& s = *State;
+  if (s.OriginalPen) ::SelectObject(s.Dc, s.OriginalPen);
+  s.OriginalPen = nullptr;
+  if (s.OwnPen) DeleteObject(s.OwnPen);
+  s.OwnPen = nullptr;
+}
+
+void TDeviceDC::RestoreBrush() {
+  TState& s = *State;
+  if (s.OriginalBrush) ::SelectObject(s.Dc, s.OriginalBrush);
+  s.OriginalBrush = nullptr;
+  if (s.OwnBrush) DeleteObject(s.OwnBrush);
+  s.OwnBrush = nullptr;
+}
+
+int TDeviceDC::SetROP2(int mode) { return State->Dc ? ::SetROP2(State->Dc, mode) : 0; }
+
+bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
+  return State->Dc && ::Rectangle(State->Dc, left, top, right, bottom);
+}
+
+bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
+  return State->Dc && ::Ellipse(State->Dc, left, top, right, bottom);
+}
+
+bool TDeviceDC::MoveTo(int x, int y) { return State->Dc && MoveToEx(State->Dc, x, y, nullptr); }
+
+bool TDeviceDC::LineTo(int x, int y) { return State->Dc && ::LineTo(State->Dc, x, y); }
+
+bool TDeviceDC::Polygon(const TPoint* points, int count) {
+  if (!State->Dc || !points || count < 2) return false;
+  // The engine's polygons are small; the stack takes them without an allocation per frame.
+  POINT local[16];
+  std::vector<POINT> large;
+  POINT* converted = local;
+  if (count > 16) {
+    large.resize(static_cast<std::size_t>(count));
+    converted = large.data();
+  }
+  for (int i = 0; i < count; ++i) converted[i] = POINT{points[i].x, points[i].y};
+  return ::Polygon(State->Dc, converted, count);
+}
+
+bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
+                       DWORD rop) {
+  const HDC sourceDc = handleOf(source);
+  return State->Dc && sourceDc && ::BitBlt(State->Dc, x, y, width, height, sourceDc, sourceX, sourceY, rop);
+}
+
+TClientDC::TClientDC(HWND window) : TDeviceDC(clientState(window)) {}
+
+TMemoryDC::TMemoryDC(TBitmap& bitmap) : TDeviceDC(memoryState(nullptr)) {
+  TState& s = GetState();
+  if (!s.Dc) return;
+  TBitmap::TState& b = bitmap.GetState();
+  const HGDIOBJ previous = b.SelectedInto ? nullptr : ::SelectObject(s.Dc, b.Handle);
+  if (!previous) {
+    // GDI holds a bitmap in one context at a time; a context without it must not pretend to draw.
+    FrameworkTrace("cannot select the bitmap into a memory context (another one may hold it)");
+    DeleteDC(s.Dc);
+    s.Dc = nullptr;
+    return;
+  }
+  s.OriginalBitmap = previous;
+  s.Bitmap = &b;
+  b.SelectedInto = &s;
+}
+
+TMemoryDC::TMemoryDC(const TDC& compatible) : TDeviceDC(memoryState(handleOf(compatible))) {}
+
+// --- bitmaps ----------------------------------------------------------------------------------
+
+TBitmap::TBitmap(const TDC& compatible, int width, int height, bool /*discardable*/)
+    : State(std::make_unique<TState>()) {
+  if (width <= 0 || height <= 0) {
+    throw TDrawingError("cannot make a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
+                        " pixels");
+  }
+  HDC reference = handleOf(compatible);
+  HDC screen = nullptr;
+  if (!reference || isBareMemoryContext(reference)) reference = screen = GetDC(nullptr);
+  const HBITMAP handle = CreateCompatibleBitmap(reference, width, height);
+  if (handle) {
+    // A new compatible bitmap holds whatever the memory held; the picture starts black.
+    const HDC painter = CreateCompatibleDC(reference);
+    const HGDIOBJ previous = painter ? ::SelectObject(painter, handle) : nullptr;
+    if (previous) {
+      PatBlt(painter, 0, 0, width, height, BLACKNESS);
+      ::SelectObject(painter, previous);
+    }
+    if (painter) DeleteDC(painter);
+  }
+  if (screen) ReleaseDC(nullptr, screen);
+  if (!handle) {
+    throw TDrawingError("the system cannot make a bitmap of " + std::to_string(width) + " x " +
+                        std::to_string(height) + " pixels");
+  }
+  State->Handle = handle;
+  State->Width = width;
+  State->Height = height;
+}
+
+TBitmap::~TBitmap() {
+  if (State->SelectedInto) {
+    FrameworkTrace("a bitmap was deleted while a memory context held it");
+    ::SelectObject(State->SelectedInto->Dc, State->SelectedInto->OriginalBitmap);
+    State->SelectedInto->Bitmap = nullptr;
+  }
+  DeleteObject(State->Handle);
+}
+
+int TBitmap::Width() const { return State->Width; }
+
+int TBitmap::Height() const { return State->Height; }
+
+// On failure the picture is left empty, so that writing it reports the failure.
+TDib::TDib(const TBitmap& bitmap, const void* /*palette*/) {
+  const TBitmap::TState& b = bitmap.GetState();
+  std::vector<std::uint32_t> pixels(static_cast<std::size_t>(b.Width) * static_cast<std::size_t>(b.Height));
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = b.Width;
+  info.bmiHeader.biHeight = -b.Height;  // top row first
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+
+  // The bits of a bitmap are read while no context holds it.
+  HDC holder = b.SelectedInto ? b.SelectedInto->Dc : nullptr;
+  if (holder) ::SelectObject(holder, b.SelectedInto->OriginalBitmap);
+  const HDC screen = GetDC(nullptr);
+  const int rows = GetDIBits(screen, b.Handle, 0, static_cast<UINT>(b.Height), pixels.data(), &info, DIB_RGB_COLORS);
+  ReleaseDC(nullptr, screen);
+  if (holder) ::SelectObject(holder, b.Handle);
+
+  if (rows != b.Height) {
+    FrameworkTrace("cannot read the pixels of a bitmap");
+    return;
+  }
+  for (std::uint32_t& pixel : pixels) pixel &= 0x00FFFFFFu;
+  PixelWidth = b.Width;
+  PixelHeight = b.Height;
+  Data = std::move(pixels);
+}

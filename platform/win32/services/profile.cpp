@@ -1,0 +1,69 @@
+// Private-profile files over the kernel's own services: the file found by OpenFile's search, else
+// the bare name, which GetPrivateProfileString and WritePrivateProfileString place in the Windows directory.
+#include "profile.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "system_api.h"
+
+struct TProfile::TState {
+  std::string Section;
+  std::string FileName;
+};
+
+namespace {
+// Stands for a missing key: the system gives the default back, and no stored value reads like this.
+constexpr char kMissing[] = "\x01\x02missing\x03";
+
+void copyCut(const char* text, char* buffer, unsigned size) {
+  const std::size_t length = std::min<std::size_t>(std::strlen(text), size - 1);
+  std::memcpy(buffer, text, length);
+  buffer[length] = '\0';
+}
+}  // namespace
+
+TProfile::TProfile(const char* section, const char* fileName) : State(std::make_unique<TState>()) {
+  State->Section = section ? section : "";
+  State->FileName = fileName ? fileName : "";
+  OFSTRUCT found{};
+  found.cBytes = sizeof found;
+  if (!State->FileName.empty() && OpenFile(State->FileName.c_str(), &found, OF_EXIST) != HFILE_ERROR) {
+    State->FileName = found.szPathName;
+  }
+}
+
+TProfile::~TProfile() { Flush(); }
+
+bool TProfile::GetString(const char* key, char* buffer, unsigned size, const char* defaultValue) {
+  if (!buffer || size == 0) return false;
+  if (!defaultValue) defaultValue = "";
+  if (!key || State->FileName.empty()) {
+    copyCut(defaultValue, buffer, size);
+    return false;
+  }
+  // Read in full first so that the missing-key marker is never cut by a small buffer.
+  std::vector<char> value(std::max<std::size_t>(size, sizeof kMissing));
+  GetPrivateProfileStringA(State->Section.c_str(), key, kMissing, value.data(), static_cast<DWORD>(value.size()),
+                           State->FileName.c_str());
+  const bool found = std::strcmp(value.data(), kMissing) != 0;
+  copyCut(found ? value.data() : defaultValue, buffer, size);
+  return found;
+}
+
+bool TProfile::WriteString(const char* key, const char* value) {
+  if (!key || State->FileName.empty()) return false;
+  // A null value would delete the key; storing means storing, so it is written empty.
+  return WritePrivateProfileStringA(State->Section.c_str(), key, value ? value : "", State->FileName.c_str()) != 0;
+}
+
+// The system keeps a cache of profile files; a call with no section and no key writes it out.
+bool TProfile::Flush() {
+  if (State->FileName.empty()) return false;
+  WritePrivateProfileStringA(nullptr, nullptr, nullptr, State->FileName.c_str());
+  return true;
+}
+
+const std::string& TProfile::GetFileName() const { return State->FileName; }

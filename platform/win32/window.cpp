@@ -1,0 +1,256 @@
+// Windows of the framework over USER: class registration, the window procedure that dispatches
+// through the response tables, the window operations, the message pump and the message box.
+#include <exception>
+#include <string>
+
+#include "framework.h"
+#include "win32_internal.h"
+
+namespace {
+// The object whose CreateWindowEx is running: it is bound to the first message of its window,
+// which arrives before CreateWindowEx returns.
+thread_local TWindow* windowBeingCreated = nullptr;
+thread_local std::exception_ptr keptException;
+
+TMessageBoxHook& messageBoxHook() {
+  static TMessageBoxHook hook;
+  return hook;
+}
+
+TWindow* boundWindow(HWND window) { return reinterpret_cast<TWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
+}  // namespace
+
+namespace win32 {
+
+void KeepException() {
+  if (!keptException) keptException = std::current_exception();
+}
+
+void RaiseKeptException() {
+  if (!keptException) return;
+  std::exception_ptr exception = keptException;
+  keptException = nullptr;
+  std::rethrow_exception(exception);
+}
+
+HINSTANCE InstanceOf(const TModule* module) { return module ? module->GetHandle() : ProgramModule().GetHandle(); }
+
+LRESULT CALLBACK WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  TWindow* window = boundWindow(handle);
+  if (!window && windowBeingCreated) {
+    window = windowBeingCreated;
+    windowBeingCreated = nullptr;
+    window->SetHandle(handle);
+    SetWindowLongPtrA(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window));
+  }
+  if (!window) return DefWindowProcA(handle, message, wParam, lParam);
+
+  TMessage packed{message, wParam, lParam, 0};
+  LRESULT result = 0;
+  try {
+    if (message == WM_DESTROY) window->CleanupWindow();
+    result = window->Dispatch(packed);
+  } catch (...) {
+    KeepException();
+  }
+  if (message == WM_NCDESTROY && boundWindow(handle) == window) {
+    SetWindowLongPtrA(handle, GWLP_USERDATA, 0);
+    window->SetHandle(nullptr);
+  }
+  return result;
+}
+
+}  // namespace win32
+
+// --- modules ----------------------------------------------------------------------------------
+
+TModule::TModule(const char* name) : Name(name ? name : "") {}
+
+// Everything is linked into the one program, so every module's resources are the program's.
+HINSTANCE TModule::GetHandle() const { return GetModuleHandleA(nullptr); }
+
+TModule& ProgramModule() {
+  static TModule module("tesmar");
+  return module;
+}
+
+// --- windows ----------------------------------------------------------------------------------
+
+TWindow::TWindow(TWindow* parent, const char* title, TModule* module)
+    : Parent(parent), Title(title ? title : ""), Module(module) {}
+
+TWindow::TWindow(HWND existing, TModule* module) : Module(module), Handle(existing), Alias(true) {
+  char text[256] = "";
+  if (existing && GetWindowTextA(existing, text, sizeof text) > 0) Title = text;
+}
+
+TWindow::~TWindow() {
+  if (!Handle || Alias) return;
+  // Unbound first: the messages of the destruction must not reach a half-destroyed object.
+  SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+  DestroyWindow(Handle);
+  Handle = nullptr;
+}
+
+const char* TWindow::GetClassName() { return "tesmar_Window"; }
+
+void TWindow::GetWindowClass(WNDCLASS& windowClass) {
+  windowClass.style = CS_DBLCLKS;
+  windowClass.lpfnWndProc = win32::WindowProcedure;
+  windowClass.cbClsExtra = 0;
+  windowClass.cbWndExtra = 0;
+  windowClass.hInstance = win32::InstanceOf(Module);
+  windowClass.hIcon = LoadIconA(nullptr, IDI_APPLICATION);
+  windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  windowClass.lpszMenuName = nullptr;
+  windowClass.lpszClassName = GetClassName();
+}
+
+bool TWindow::Create() {
+  if (Handle) return true;
+  const char* className = GetClassName();
+  const HINSTANCE instance = win32::InstanceOf(Module);
+  WNDCLASSA registered{};
+  if (!GetClassInfoA(instance, className, &registered)) {
+    WNDCLASSA windowClass{};
+    GetWindowClass(windowClass);
+    windowClass.lpfnWndProc = win32::WindowProcedure;
+    windowClass.hInstance = instance;
+    windowClass.lpszClassName = className;
+    if (!RegisterClassA(&windowClass)) {
+      FrameworkTrace((std::string("cannot register the window class ") + className).c_str());
+      return false;
+    }
+  }
+  windowBeingCreated = this;
+  const HWND handle = CreateWindowExA(Attr.ExStyle, className, Title.c_str(), Attr.Style, Attr.X, Attr.Y, Attr.W,
+                                      Attr.H, Parent ? Parent->GetHandle() : nullptr, nullptr, instance, nullptr);
+  windowBeingCreated = nullptr;
+  win32::RaiseKeptException();
+  if (!handle) {
+    FrameworkTrace((std::string("cannot create a window of the class ") + className).c_str());
+    return false;
+  }
+  SetupWindow();
+  return true;
+}
+
+void TWindow::SetupWindow() {}
+
+void TWindow::CleanupWindow() {}
+
+void TWindow::Destroy(int returnValue) {
+  if (!Handle || Alias) return;
+  // A modal dialog ends through its own loop, which then destroys the window.
+  if (auto* dialog = dynamic_cast<TDialog*>(this); dialog && dialog->IsModalRunning()) {
+    EndDialog(Handle, returnValue);
+    return;
+  }
+  DestroyWindow(Handle);
+}
+
+void TWindow::SetParent(TWindow* newParent) {
+  Parent = newParent;
+  if (!Handle || Alias) return;
+  const HWND parentHandle = newParent ? newParent->GetHandle() : nullptr;
+  // A child window moves into its new parent; a top-level window only changes its owner.
+  if (GetWindowLongPtrA(Handle, GWL_STYLE) & WS_CHILD) {
+    ::SetParent(Handle, parentHandle);
+  } else {
+    SetWindowLongPtrA(Handle, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parentHandle));
+  }
+}
+
+bool TWindow::ShowWindow(int command) { return Handle && ::ShowWindow(Handle, command); }
+
+// Without a window the system would post to the thread's queue, where no window receives it.
+bool TWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return Handle && ::PostMessageA(Handle, message, wParam, lParam);
+}
+
+LRESULT TWindow::DefaultProcessing() {
+  const TMessage* message = CurrentMessage;
+  if (!message || !Handle) return 0;
+  if (dynamic_cast<TDialog*>(this)) {
+    win32::RequestDialogDefault();
+    return 0;
+  }
+  return DefWindowProcA(Handle, message->Message, message->WParam, message->LParam);
+}
+
+void TWindow::Invalidate(bool erase) { InvalidateRect(Handle, nullptr, erase); }
+
+bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
+  if (!Handle) return false;
+  UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
+  if (!repaint) flags |= SWP_NOREDRAW;
+  return SetWindowPos(Handle, nullptr, rect.left, rect.top, rect.Width(), rect.Height(), flags);
+}
+
+bool TWindow::KillTimer(UINT timerId) { return Handle && ::KillTimer(Handle, timerId); }
+
+int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
+  if (!caption) {
+    const TApplication* application = GetApplication();
+    caption = application ? application->GetName() : "";
+  }
+  if (!text) text = "";
+  if (messageBoxHook()) return messageBoxHook()(text, caption, type);
+  return ::MessageBoxA(Handle, text, caption, type);
+}
+
+void TWindow::CheckRadioButton(int firstId, int lastId, int checkId) {
+  if (Handle) ::CheckRadioButton(Handle, firstId, lastId, checkId);
+}
+
+void TWindow::CheckDlgButton(int id, UINT check) {
+  if (Handle) ::CheckDlgButton(Handle, id, check);
+}
+
+UINT TWindow::IsDlgButtonChecked(int id) const { return Handle ? ::IsDlgButtonChecked(Handle, id) : BST_UNCHECKED; }
+
+void TWindow::SetDlgItemText(int id, const char* text) {
+  if (Handle) ::SetDlgItemTextA(Handle, id, text ? text : "");
+}
+
+int TWindow::GetDlgItemText(int id, char* text, int size) const {
+  if (!text || size <= 0) return 0;
+  text[0] = '\0';
+  if (!Handle) return 0;
+  return static_cast<int>(::GetDlgItemTextA(Handle, id, text, size));
+}
+
+TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* clientWindow, bool /*shrinkToClient*/,
+                           TModule* module)
+    : TWindow(parent, title, module), ClientWindow(clientWindow) {}
+
+TFrameWindow::TFrameWindow(HWND existing, TModule* module) : TWindow(existing, module) {}
+
+TFrameWindow::~TFrameWindow() = default;
+
+void TFrameWindow::SetupWindow() { TWindow::SetupWindow(); }
+
+// --- application ------------------------------------------------------------------------------
+
+int TApplication::PumpWaitingMessages() {
+  int count = 0;
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    ++count;
+    if (message.message == WM_QUIT) {
+      ReceiveQuit(static_cast<int>(message.wParam));
+      break;
+    }
+    if (!win32::TranslateModelessDialogMessage(message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+    win32::RaiseKeptException();
+  }
+  return count;
+}
+
+void TApplication::WaitForMessage() { WaitMessage(); }
+
+void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook() = std::move(hook); }
