@@ -3,7 +3,7 @@
 # corpus, after replaying the committed regression inputs. Fails on the first crash.
 # Usage: run-fuzzers.sh BUILD-FOLDER [SECONDS-PER-TARGET]
 set -uo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 seconds=${2:-${FUZZ_SECONDS:-20}}
 root=$(cd "$(dirname "$0")/.." && pwd)
 work=$(mktemp -d)
