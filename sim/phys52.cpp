@@ -304,6 +304,7 @@ void sim3d::reflect(int i, int j, int mode) {
   const double mi = a.mass;
   const double mj = b.mass;
   const double total = mi + mj;
+  if (total == 0.0) return;  // two massless balls have no exchange to share
   const double ui_after = (ui * (mi - mj) + 2.0 * mj * uj) / total;
   const double uj_after = (2.0 * mi * ui + uj * (mj - mi)) / total;
   const float change_i = static_cast<float>(ui_after - ui);
