@@ -1,0 +1,240 @@
+// tesmar-render: runs the saver window's own code (settings, engine, bitmap, animation steps, picture,
+// final save) on an off-screen screen of a chosen size and writes the picture, without a display.
+#include <QApplication>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "owlscrn25.h"
+#include "profile.h"
+#include "random.h"
+
+namespace {
+
+constexpr int MinSide = 16;
+constexpr int MaxSide = 8192;
+constexpr long MaxFrames = 100000000;
+
+struct TOptions {
+  int Width = 1024;
+  int Height = 768;
+  long Frames = 600;
+  std::optional<std::string> ParamFile;
+  std::optional<unsigned> Seed;
+  std::optional<std::string> Out;
+};
+
+void Usage(std::FILE* stream) {
+  std::fputs(
+      "usage: tesmar-render [--size WxH] [--frames N] [--param FILE] [--seed S] [--out PICTURE]\n"
+      "  --size WxH     screen size in pixels (default 1024x768)\n"
+      "  --frames N     animation steps to run (default 600)\n"
+      "  --param FILE   start from this parameter file instead of the settings' choice\n"
+      "  --seed S       seed the random start, for a reproducible picture\n"
+      "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n",
+      stream);
+}
+
+bool ParseLong(const char* text, long lowest, long highest, long& value) {
+  if (!text || !*text) return false;
+  char* end = nullptr;
+  errno = 0;
+  const long parsed = std::strtol(text, &end, 10);
+  if (errno == ERANGE || *end != '\0' || parsed < lowest || parsed > highest) return false;
+  value = parsed;
+  return true;
+}
+
+bool ParseSize(const char* text, int& width, int& height) {
+  const char* separator = text ? std::strpbrk(text, "xX") : nullptr;
+  if (!separator) return false;
+  const std::string widthText(text, separator);
+  long parsedWidth = 0;
+  long parsedHeight = 0;
+  if (!ParseLong(widthText.c_str(), MinSide, MaxSide, parsedWidth) ||
+      !ParseLong(separator + 1, MinSide, MaxSide, parsedHeight)) {
+    return false;
+  }
+  width = static_cast<int>(parsedWidth);
+  height = static_cast<int>(parsedHeight);
+  return true;
+}
+
+bool EndsWith(const std::string& text, const char* suffix) {
+  const std::size_t length = std::strlen(suffix);
+  if (text.size() < length) return false;
+  for (std::size_t i = 0; i < length; ++i) {
+    const char c = text[text.size() - length + i];
+    if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != suffix[i]) return false;
+  }
+  return true;
+}
+
+// Returns 0 to go on, else the exit code.
+int ParseArguments(int argc, char* argv[], TOptions& options) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string option = argv[i];
+    if (option == "--help" || option == "-h") {
+      Usage(stdout);
+      return -1;
+    }
+    if (i + 1 >= argc) {
+      std::fprintf(stderr, "tesmar-render: %s needs a value\n", option.c_str());
+      Usage(stderr);
+      return 2;
+    }
+    const char* value = argv[++i];
+    if (option == "--size") {
+      if (!ParseSize(value, options.Width, options.Height)) {
+        std::fprintf(stderr, "tesmar-render: --size takes WxH with each side from %d to %d, not \"%s\"\n", MinSide,
+                     MaxSide, value);
+        return 2;
+      }
+    } else if (option == "--frames") {
+      if (!ParseLong(value, 0, MaxFrames, options.Frames)) {
+        std::fprintf(stderr, "tesmar-render: --frames takes a number from 0 to %ld, not \"%s\"\n", MaxFrames, value);
+        return 2;
+      }
+    } else if (option == "--seed") {
+      long seed = 0;
+      if (!ParseLong(value, 0, 4294967295L, seed)) {
+        std::fprintf(stderr, "tesmar-render: --seed takes a number from 0 to 4294967295, not \"%s\"\n", value);
+        return 2;
+      }
+      options.Seed = static_cast<unsigned>(seed);
+    } else if (option == "--param") {
+      if (!*value || std::strlen(value) >= ParamFileSize) {
+        std::fprintf(stderr, "tesmar-render: --param takes a file name of 1 to %zu characters\n", ParamFileSize - 1);
+        return 2;
+      }
+      options.ParamFile = value;
+    } else if (option == "--out") {
+      options.Out = value;
+      if (!EndsWith(*options.Out, ".bmp") && !EndsWith(*options.Out, ".png")) {
+        std::fprintf(stderr, "tesmar-render: --out takes a .bmp or .png file, not \"%s\"\n", value);
+        return 2;
+      }
+    } else {
+      std::fprintf(stderr, "tesmar-render: unknown option %s\n", option.c_str());
+      Usage(stderr);
+      return 2;
+    }
+  }
+  return 0;
+}
+
+// Where the engine reads and writes a parameter file of that name: the profile's own resolution.
+std::string ResolvedParameterFile(const char* name) {
+  TProfile profile(SettingsSection, name);
+  return profile.GetFileName();
+}
+
+// The off-screen platform with one screen of the chosen size, described in a file it reads at start.
+bool PrepareOffscreenScreen(const QTemporaryDir& directory, int width, int height) {
+  if (!directory.isValid()) return false;
+  const std::string path = directory.filePath("screen.json").toStdString();
+  std::ofstream file(path);
+  file << "{\"screens\": [{\"name\": \"tesmar-render\", \"x\": 0, \"y\": 0, \"width\": " << width
+       << ", \"height\": " << height << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n";
+  file.close();
+  if (!file) return false;
+  const std::string platform = "offscreen:configfile=" + path;
+  return setenv("QT_QPA_PLATFORM", platform.c_str(), 1) == 0;
+}
+
+bool WritePicture(const TBitmap& bitmap, const std::string& path) {
+  const TDib dib(bitmap);
+  if (EndsWith(path, ".bmp")) return dib.WriteFile(path.c_str());
+  QImage image(dib.Width(), dib.Height(), QImage::Format_RGB32);
+  if (image.isNull()) return false;
+  const std::vector<std::uint32_t>& pixels = dib.Pixels();
+  for (int y = 0; y < dib.Height(); ++y) {
+    std::memcpy(image.scanLine(y), pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(dib.Width()),
+                static_cast<std::size_t>(dib.Width()) * sizeof(std::uint32_t));
+  }
+  return image.save(QString::fromStdString(path), "PNG");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+  TOptions options;
+  if (const int code = ParseArguments(argc, argv, options)) return code < 0 ? 0 : code;
+
+  const QTemporaryDir screenDirectory;
+  if (!PrepareOffscreenScreen(screenDirectory, options.Width, options.Height)) {
+    std::fprintf(stderr, "tesmar-render: cannot prepare the off-screen screen\n");
+    return 1;
+  }
+  // Qt keeps only what it needs of the arguments; ours are read already.
+  int qtArgc = 1;
+  QApplication qt(qtArgc, argv);
+
+  if (options.ParamFile) {
+    const std::string resolved = ResolvedParameterFile(options.ParamFile->c_str());
+    if (!std::filesystem::is_regular_file(resolved)) {
+      std::fprintf(stderr, "tesmar-render: no parameter file \"%s\"\n", options.ParamFile->c_str());
+      return 2;
+    }
+    SetStartFileOverride(options.ParamFile->c_str());
+  }
+  if (options.Seed) set_fixed_random_seed(*options.Seed);
+
+  // A box nobody can answer would stall the run: the error goes to standard error, and Retry/Cancel
+  // boxes end the run as Cancel does.
+  bool boxShown = false;
+  SetMessageBoxHook([&boxShown](const char* text, const char* /*caption*/, UINT /*type*/) {
+    std::fprintf(stderr, "tesmar-render: %s\n", text ? text : "");
+    boxShown = true;
+    return IDCANCEL;
+  });
+
+  // The application object only receives the speed setting; its command line is never read.
+  TMyScrnSavApp application(AppName);
+  auto* window = new TMyScrnSavWindow(nullptr, AppName, nullptr);
+  application.SetMainWindow(window);
+  if (!window->Create()) {
+    std::fprintf(stderr, "tesmar-render: cannot create the saver window off screen\n");
+    return 1;
+  }
+  window->ShowWindow(SW_SHOW);
+
+  const auto start = std::chrono::steady_clock::now();
+  for (long frame = 0; frame < options.Frames; ++frame) window->AnimateScreen();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  int status = 0;
+  std::string picture;
+  if (options.Out) {
+    picture = *options.Out;
+    if (!WritePicture(*window->GetBitmap(), picture)) {
+      std::fprintf(stderr, "tesmar-render: cannot write %s\n", picture.c_str());
+      status = 1;
+    }
+  } else {
+    picture = WindowsDirectoryFile("tmp.bmp");
+    window->SaveScreen();
+    if (boxShown) status = 1;
+  }
+
+  // As when the saver ends: the window goes, and with it the engine, which saves its final state.
+  window->Destroy(0);
+  application.SetMainWindow(nullptr);
+  delete window;
+
+  std::printf("%ld frames of %dx%d in %.3f s: %.1f frames per second\n", options.Frames, options.Width,
+              options.Height, seconds, seconds > 0 ? static_cast<double>(options.Frames) / seconds : 0.0);
+  if (status == 0) std::printf("picture: %s\n", std::filesystem::absolute(picture).string().c_str());
+  std::printf("final state: %s\n", std::filesystem::absolute(ResolvedParameterFile("default.tmr")).string().c_str());
+  return status;
+}
