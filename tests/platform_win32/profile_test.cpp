@@ -1,0 +1,154 @@
+// Settings and parameter files through TProfile, checked against the system's own profile functions.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "profile.h"
+#include "scratch.h"
+
+namespace {
+constexpr char kSection[] = "tes-mar_ScreenSaver";
+
+std::string systemRead(const std::string& file, const char* key) {
+  char value[256] = "";
+  GetPrivateProfileStringA(kSection, key, "<missing>", value, sizeof value, file.c_str());
+  return value;
+}
+
+bool exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string windowsFile(const char* name) {
+  char directory[MAX_PATH] = "";
+  GetWindowsDirectoryA(directory, sizeof directory);
+  return std::string(directory) + "\\" + name;
+}
+
+TEST(Profile, SettingsAndParametersAreWrittenWhereTheSystemReadsThem) {
+  ScratchFolder folder;
+  const std::string file = folder.File("tes-mar.ini");
+  {
+    TProfile profile(kSection, file.c_str());
+    EXPECT_EQ(profile.GetFileName(), file);
+    EXPECT_TRUE(profile.WriteString("Speed", "0"));
+    EXPECT_TRUE(profile.WriteString("Frame_on", "1"));
+    EXPECT_TRUE(profile.WriteString("what_file", "0"));
+    EXPECT_TRUE(profile.WriteString("param_file", "C:\\saves\\run.tmr"));
+    EXPECT_TRUE(profile.WriteString("gravitation_constant", "20.000000"));
+    EXPECT_TRUE(profile.WriteString("ball_N9_red_green_blue_0-255", "255 128 0"));
+    EXPECT_TRUE(profile.WriteString("Speed", "2"));  // replaced, not added
+  }
+  EXPECT_EQ(systemRead(file, "Speed"), "2");
+  EXPECT_EQ(systemRead(file, "Frame_on"), "1");
+  EXPECT_EQ(systemRead(file, "what_file"), "0");
+  EXPECT_EQ(systemRead(file, "param_file"), "C:\\saves\\run.tmr");
+  EXPECT_EQ(systemRead(file, "gravitation_constant"), "20.000000");
+  EXPECT_EQ(systemRead(file, "ball_N9_red_green_blue_0-255"), "255 128 0");
+
+  WritePrivateProfileStringA(kSection, "ball_N1_speed_x_y_z", "1.500000 -2.000000 0.250000", file.c_str());
+  TProfile profile(kSection, file.c_str());
+  char value[200];
+  EXPECT_TRUE(profile.GetString("ball_N1_speed_x_y_z", value, sizeof value, "0 0 0"));
+  EXPECT_STREQ(value, "1.500000 -2.000000 0.250000");
+  EXPECT_TRUE(profile.GetString("SPEED", value, sizeof value, "1"));  // the system matches without case
+  EXPECT_STREQ(value, "2");
+}
+
+TEST(Profile, MissingKeysAndFilesGiveTheDefault) {
+  ScratchFolder folder;
+  const std::string file = folder.File("tes-mar.ini");
+  char value[32] = "junk";
+  {
+    TProfile absent(kSection, file.c_str());
+    EXPECT_FALSE(absent.GetString("Speed", value, sizeof value, "1"));
+    EXPECT_STREQ(value, "1");
+  }
+  EXPECT_FALSE(exists(file));  // reading creates nothing
+
+  WritePrivateProfileStringA("other", "Speed", "0", file.c_str());
+  WritePrivateProfileStringA(kSection, "param_file", "", file.c_str());
+  TProfile profile(kSection, file.c_str());
+  EXPECT_FALSE(profile.GetString("Speed", value, sizeof value, "2"));  // only in another section
+  EXPECT_STREQ(value, "2");
+  EXPECT_TRUE(profile.GetString("param_file", value, sizeof value, "default.tmr"));  // present but empty
+  EXPECT_STREQ(value, "");
+  EXPECT_FALSE(profile.GetString("param_file", value, 0, "x"));  // no room at all: nothing written
+  EXPECT_FALSE(profile.GetString("Frame_on", value, sizeof value, nullptr));
+  EXPECT_STREQ(value, "");
+}
+
+TEST(Profile, ValuesAndDefaultsAreCutToTheBuffer) {
+  ScratchFolder folder;
+  const std::string file = folder.File("tes-mar.ini");
+  const std::string longName(60, 'n');
+  WritePrivateProfileStringA(kSection, "param_file", longName.c_str(), file.c_str());
+  TProfile profile(kSection, file.c_str());
+  char value[32];
+  std::fill(std::begin(value), std::end(value), 'x');
+  EXPECT_TRUE(profile.GetString("param_file", value, sizeof value, ""));
+  EXPECT_EQ(std::string(value), std::string(31, 'n'));
+  char tiny[4];
+  EXPECT_TRUE(profile.GetString("param_file", tiny, sizeof tiny, ""));
+  EXPECT_STREQ(tiny, "nnn");
+  EXPECT_FALSE(profile.GetString("Speed", tiny, sizeof tiny, "123456"));
+  EXPECT_STREQ(tiny, "123");
+}
+
+// A bare name that the search does not find is the system's to place: in the Windows directory.
+TEST(Profile, BareNameNotFoundGoesToTheWindowsDirectory) {
+  const std::string name = "tesmar-test-" + std::to_string(GetCurrentProcessId()) + ".ini";
+  const std::string expected = windowsFile(name.c_str());
+  DeleteFileA(expected.c_str());
+  {
+    TProfile profile(kSection, name.c_str());
+    EXPECT_EQ(profile.GetFileName(), name);
+    EXPECT_TRUE(profile.WriteString("Frame_on", "0"));
+  }
+  EXPECT_TRUE(exists(expected));
+  EXPECT_EQ(systemRead(expected, "Frame_on"), "0");
+  DeleteFileA(expected.c_str());
+}
+
+TEST(Profile, FileFoundInTheCurrentDirectoryIsUsedByItsFullPath) {
+  ScratchFolder folder;
+  const std::string name = "tesmar-found-" + std::to_string(GetCurrentProcessId()) + ".tmr";
+  WritePrivateProfileStringA(kSection, "ball_density", "0.001000", folder.File(name).c_str());
+  char previous[MAX_PATH] = "";
+  GetCurrentDirectoryA(sizeof previous, previous);
+  ASSERT_TRUE(SetCurrentDirectoryA(folder.Path.c_str()));
+  TProfile profile(kSection, name.c_str());
+  SetCurrentDirectoryA(previous);
+
+  EXPECT_EQ(CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, profile.GetFileName().c_str(), -1,
+                           folder.File(name).c_str(), -1),
+            CSTR_EQUAL)
+      << profile.GetFileName();
+  char value[200];
+  EXPECT_TRUE(profile.GetString("ball_density", value, sizeof value, "0"));  // found again after the cd
+  EXPECT_STREQ(value, "0.001000");
+}
+
+// The system's file search holds 128 characters; a longer path is still used as it is.
+TEST(Profile, PathLongerThanTheSearchBufferIsUsedUnchanged) {
+  ScratchFolder folder;
+  std::string deep = folder.Path;
+  while (deep.size() < 150) {
+    deep += "\\" + std::string(30, 'd');
+    CreateDirectoryA(deep.c_str(), nullptr);
+  }
+  const std::string file = deep + "\\tes-mar.ini";
+  {
+    TProfile profile(kSection, file.c_str());
+    EXPECT_EQ(profile.GetFileName(), file);
+    EXPECT_TRUE(profile.WriteString("Speed", "1"));
+  }
+  TProfile again(kSection, file.c_str());
+  char value[32];
+  EXPECT_TRUE(again.GetString("Speed", value, sizeof value, "2"));
+  EXPECT_STREQ(value, "1");
+  DeleteFileA(file.c_str());
+  while (deep != folder.Path) {
+    RemoveDirectoryA(deep.c_str());
+    deep.erase(deep.rfind('\\'));
+  }
+}
+}  // namespace
