@@ -1,6 +1,5 @@
 // Parameter files of sim3d: get_pars reads a state over the random one, set_pars writes the state.
 // Files are edited by hand, so every value is checked before it reaches the engine.
-#include <cfloat>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -26,13 +25,28 @@ void ball_key(char (&key)[key_size], int ball, const char* suffix) {
   std::snprintf(key, key_size, "ball_N%d%s", ball, suffix);
 }
 
-// The smallest extent of the box, which a ball of the given radius must fit with its gap to spare.
+int extent(int low, int high) { return high - low; }
+
+// The smallest and the largest extent of the box.
 int smallest_extent(const sim3d& engine) {
-  int extent = engine.rightframe - engine.leftframe;
-  if (engine.bottomframe - engine.topframe < extent) extent = engine.bottomframe - engine.topframe;
-  if (engine.rearframe - engine.frontframe < extent) extent = engine.rearframe - engine.frontframe;
-  return extent;
+  int smallest = extent(engine.leftframe, engine.rightframe);
+  if (extent(engine.topframe, engine.bottomframe) < smallest) smallest = extent(engine.topframe, engine.bottomframe);
+  if (extent(engine.frontframe, engine.rearframe) < smallest) smallest = extent(engine.frontframe, engine.rearframe);
+  return smallest;
 }
+
+int largest_extent(const sim3d& engine) {
+  int largest = extent(engine.leftframe, engine.rightframe);
+  if (extent(engine.topframe, engine.bottomframe) > largest) largest = extent(engine.topframe, engine.bottomframe);
+  if (extent(engine.frontframe, engine.rearframe) > largest) largest = extent(engine.frontframe, engine.rearframe);
+  return largest;
+}
+
+// Limits of hand-edited values; beyond them the single-precision engine overflows within a few
+// thousand steps (the pull G * mass above about 1e9) and its balls end as values that are not numbers.
+constexpr float largest_gravitation = 1000.0f;  // 50 times the engine's own constant
+constexpr float largest_mass = 1e5f;            // some 500 times the heaviest ball of a random start
+constexpr float largest_density = 0.1f;         // 100 times the engine's own density
 
 // A radius counts only when it is positive and a ball of it fits the box with the gap of a random
 // placement on both sides; larger balls would be placed past a wall, or hold the eye.
@@ -40,13 +54,9 @@ bool radius_fits(const sim3d& engine, float radius) {
   return radius > 0.0f && 2.0 * (static_cast<double>(radius) + wall_gap) <= smallest_extent(engine);
 }
 
-// A density counts only when it is positive and the largest ball that fits the box still has a mass
-// in the float range.
-bool density_fits(const sim3d& engine, float density) {
-  if (!(density > 0.0f)) return false;
-  const long double largest = smallest_extent(engine) / 2.0L;
-  return largest * largest * largest * 4.0L * pi / 3.0L * density <= FLT_MAX;
-}
+// A speed component counts only up to the largest extent of the box: a faster ball crosses the whole
+// box within one step, and as only one contact is resolved per step it drifts out of reach.
+bool speed_fits(const sim3d& engine, float speed) { return std::fabs(speed) <= largest_extent(engine); }
 
 // A position counts only when the whole ball lies in the box: a ball given past a wall with no
 // velocity across it would stay there, resolved every step.
@@ -83,11 +93,11 @@ void sim3d::get_pars(const char* name) {
 
     profile.GetString("gravitation_constant", value, value_size, "0");
     read_reals(value, numbers, 1);
-    if (numbers[0] != 0.0f) gravitation_constant = numbers[0];
+    if (numbers[0] != 0.0f && std::fabs(numbers[0]) <= largest_gravitation) gravitation_constant = numbers[0];
 
     profile.GetString("ball_density", value, value_size, "0");
     read_reals(value, numbers, 1);
-    if (numbers[0] != 0.0f && density_fits(*this, numbers[0])) ball_density = numbers[0];
+    if (numbers[0] > 0.0f && numbers[0] <= largest_density) ball_density = numbers[0];
 
     for (int i = 1; i <= max_balls; ++i) {
       body& ball = bodies[i];
@@ -95,9 +105,9 @@ void sim3d::get_pars(const char* name) {
       ball_key(key, i, "_speed_x_y_z");
       profile.GetString(key, value, value_size, "0 0 0");
       read_reals(value, numbers, 3);
-      if (numbers[0] != 0.0f) ball.vx = numbers[0];
-      if (numbers[1] != 0.0f) ball.vy = numbers[1];
-      if (numbers[2] != 0.0f) ball.vz = numbers[2];
+      if (numbers[0] != 0.0f && speed_fits(*this, numbers[0])) ball.vx = numbers[0];
+      if (numbers[1] != 0.0f && speed_fits(*this, numbers[1])) ball.vy = numbers[1];
+      if (numbers[2] != 0.0f && speed_fits(*this, numbers[2])) ball.vz = numbers[2];
 
       ball_key(key, i, "_radius");
       profile.GetString(key, value, value_size, "0");
@@ -126,7 +136,7 @@ void sim3d::get_pars(const char* name) {
       ball_key(key, i, "_mass");
       profile.GetString(key, value, value_size, "0");
       read_reals(value, numbers, 1);
-      if (numbers[0] > 0.0f) {
+      if (numbers[0] > 0.0f && numbers[0] <= largest_mass) {
         ball.mass = numbers[0];
       } else {
         ball.mass = static_cast<float>(static_cast<long double>(checked_pow(r, 3.0)) * 4.0L * rho *
