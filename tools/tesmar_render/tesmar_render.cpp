@@ -152,6 +152,13 @@ bool PrepareOffscreenScreen(const QTemporaryDir& directory, int width, int heigh
   return setenv("QT_QPA_PLATFORM", platform.c_str(), 1) == 0;
 }
 
+// The off-screen platform warns about what it cannot do for a window (raise it, say); only errors count.
+void QuietWarnings(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
+  if (type == QtCriticalMsg || type == QtFatalMsg) {
+    std::fprintf(stderr, "tesmar-render: %s\n", message.toLocal8Bit().constData());
+  }
+}
+
 bool WritePicture(const TBitmap& bitmap, const std::string& path) {
   const TDib dib(bitmap);
   if (EndsWith(path, ".bmp")) return dib.WriteFile(path.c_str());
@@ -178,6 +185,7 @@ int main(int argc, char* argv[]) {
   }
   // Qt keeps only what it needs of the arguments; ours are read already.
   int qtArgc = 1;
+  qInstallMessageHandler(QuietWarnings);
   QApplication qt(qtArgc, argv);
 
   if (options.ParamFile) {
