@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# One end-to-end case against tesmar.scr under Wine on its own Xvfb display:
+#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR
+# The Wine prefix is $WINEPREFIX, else the "wineprefix" folder beside the program (made when missing).
+set -uo pipefail
+case_name=$1
+scr=$(readlink -f "$2")
+width=1024
+height=768
+
+for tool in wine wineserver Xvfb xdotool convert; do
+  command -v "$tool" >/dev/null || { echo "SKIP: missing $tool"; exit 77; }
+done
+
+export WINEPREFIX=${WINEPREFIX:-$(dirname "$scr")/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+windir=$WINEPREFIX/drive_c/windows
+
+work=$(mktemp -d)
+cd "$work"
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
+  timeout 20 wineserver -k 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() { echo "FAIL: $*"; exit 1; }
+
+# Waits up to $1 seconds for the command after it to succeed.
+wait_for() {
+  local limit=$1 i
+  shift
+  for i in $(seq 1 $((limit * 10))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "making the Wine prefix $WINEPREFIX"
+  timeout 300 wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
+fi
+
+Xvfb -displayfd 5 -screen 0 ${width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=:$(head -1 "$work/display")
+# The prefix's server may still serve another display; this case starts its own.
+timeout 20 wineserver -k 2>/dev/null
+xdotool mousemove $((width / 2)) $((height / 2))
+
+# Starts the saver with the given arguments in the background; $saver is running while it runs,
+# and its exit code is written to $work/status when it ends.
+start() {
+  rm -f "$work/status"
+  (
+    wine "$scr" "$@" >"$work/saver.log" 2>&1
+    echo $? >"$work/status"
+  ) &
+  saver=$!
+  pids+=("$saver")
+}
+
+# Waits up to $1 seconds for the saver to end; its exit code lands in $status.
+wait_exit() {
+  wait_for "$1" test -s "$work/status" || return 1
+  status=$(cat "$work/status")
+  return 0
+}
+
+# Prints the id of a window named $2 that appears within $1 seconds.
+wait_window() {
+  local limit=$1 name=$2 id=""
+  for _ in $(seq 1 $((limit * 10))); do
+    id=$(xdotool search --onlyvisible --name "^$name\$" 2>/dev/null | head -1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.1
+  done
+  return 1
+}
+
+# The colour of pixel $2,$3 of image $1 as rrggbb.
+pixel() { convert "$1" -format "%[hex:u.p{$2,$3}]" info: 2>/dev/null | cut -c1-6 | tr 'A-F' 'a-f'; }
+
+# True once the screen shows the box's red edge and balls of several colours.
+screen_shows_scene() {
+  import -window root "$work/screen.png" 2>/dev/null || return 1
+  [ "$(pixel "$work/screen.png" 1 $((height / 2)))" = "ff0000" ] || return 1
+  local colours
+  colours=$(convert "$work/screen.png" -format %k info: 2>/dev/null)
+  [ "${colours:-0}" -gt 8 ]
+}
+
+saver_window() { wait_window 30 tes_mar_ScreenSaver; }
+
+case "$case_name" in
+  saver_shows_box_and_balls)
+    start /s
+    saver_window >/dev/null || fail "no saver window"
+    wait_for 40 screen_shows_scene || fail "the screen shows no box edges and balls"
+    # The rear wall: a red edge near the middle of the screen's left half.
+    convert "$work/screen.png" -crop 1x$((height / 2))+$((width / 4))+0 -format %c histogram:info: 2>/dev/null |
+      grep -qi "#FF0000" || fail "no rear wall edge"
+    [ ! -e "$work/status" ] || fail "the saver ended by itself"
+    ;;
+
+  enter_writes_picture)
+    rm -f "$windir/tmp.bmp"
+    start /s
+    window=$(saver_window) || fail "no saver window"
+    wait_for 40 screen_shows_scene || fail "the saver draws nothing"
+    xdotool windowfocus "$window" 2>/dev/null
+    xdotool key Return
+    wait_for 20 test -s "$windir/tmp.bmp" || fail "Enter wrote no tmp.bmp"
+    sleep 1
+    [ ! -e "$work/status" ] || fail "Enter ended the saver"
+    # One pixel smaller than the screen each way, 24 bits, rows padded to four bytes.
+    row=$(( ((width - 1) * 3 + 3) / 4 * 4 ))
+    expected=$((54 + row * (height - 1)))
+    size=$(stat -c %s "$windir/tmp.bmp")
+    [ "$size" -eq "$expected" ] || fail "tmp.bmp has $size bytes, not $expected"
+    cp "$windir/tmp.bmp" "$work/picture.bmp"
+    [ "$(identify -format %wx%h "$work/picture.bmp")" = "$((width - 1))x$((height - 1))" ] || fail "wrong picture size"
+    [ "$(pixel "$work/picture.bmp" 1 $((height / 2)))" = "ff0000" ] || fail "no red box edge in the picture"
+    colours=$(convert "$work/picture.bmp" -format %k info:)
+    [ "$colours" -gt 8 ] || fail "the picture shows no balls ($colours colours)"
+    ;;
+
+  mouse_move_ends_and_saves)
+    start /s
+    window=$(saver_window) || fail "no saver window"
+    wait_for 40 screen_shows_scene || fail "the saver draws nothing"
+    cp "$windir/default.tmr" "$work/start.tmr" || fail "no default.tmr at the start"
+    xdotool mousemove_relative 1 0
+    wait_exit 20 || fail "a one-pixel mouse move did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    grep -q "^ball_N9_red_green_blue_0-255=" "$windir/default.tmr" || fail "default.tmr is not a whole parameter file"
+    cmp -s "$work/start.tmr" "$windir/default.tmr" && fail "default.tmr was not rewritten with the final state"
+    ;;
+
+  preview_exits)
+    for args in "/p 1234" "/l:1234"; do
+      # shellcheck disable=SC2086
+      start $args
+      wait_exit 15 || fail "$args did not end at once"
+      [ "$status" -eq 0 ] || fail "$args: exit code $status"
+    done
+    [ -z "$(xdotool search --onlyvisible --name '^tes_mar_ScreenSaver$' 2>/dev/null)" ] || fail "a preview showed a window"
+    ;;
+
+  config_dialog_ok_writes_settings)
+    rm -f "$windir/tes-mar.ini"
+    start /c
+    dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
+    xdotool windowfocus --sync "$dialog" 2>/dev/null
+    xdotool key Return
+    wait_exit 20 || fail "OK did not end the program"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    tr -d '\r' <"$windir/tes-mar.ini" >"$work/settings"
+    for line in "Speed=1" "Frame_on=1" "what_file=1" "param_file=default.tmr"; do
+      grep -qx "$line" "$work/settings" || fail "tes-mar.ini lacks $line: $(cat "$work/settings")"
+    done
+    ;;
+
+  config_dialog_escape_writes_nothing)
+    rm -f "$windir/tes-mar.ini"
+    start /c
+    dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
+    xdotool windowfocus --sync "$dialog" 2>/dev/null
+    xdotool key Escape
+    wait_exit 20 || fail "Escape did not end the program"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    [ ! -e "$windir/tes-mar.ini" ] || fail "Escape wrote tes-mar.ini"
+    ;;
+
+  *)
+    fail "unknown case $case_name"
+    ;;
+esac
+echo "PASS: $case_name"
