@@ -12,5 +12,6 @@ function(tesmar_add_windows_program)
   set_target_properties(tesmar.scr PROPERTIES OUTPUT_NAME tesmar SUFFIX .scr)
   target_include_directories(tesmar.scr PRIVATE ${CMAKE_SOURCE_DIR}/resources)
   target_link_libraries(tesmar.scr PRIVATE tesmar_platform_entry tesmar_app tesmar_platform)
-  target_link_options(tesmar.scr PRIVATE -static -static-libgcc -static-libstdc++ -mwindows)
+  target_link_options(tesmar.scr PRIVATE -static -static-libgcc -static-libstdc++ -mwindows
+                      $<$<CONFIG:Release,MinSizeRel>:-s>)
 endfunction()
