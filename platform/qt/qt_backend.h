@@ -1,0 +1,110 @@
+// Internals the Qt back end shares between its files: the window registry, the posted-message queue,
+// the widget behind every window, and the translation of Qt's events into window messages.
+#pragma once
+
+#include <QImage>
+#include <QPointer>
+#include <QWidget>
+
+#include <string>
+#include <vector>
+
+#include "framework.h"
+
+class QEvent;
+class QKeyEvent;
+
+namespace qt_backend {
+
+class TWindowWidget;
+
+// True when a QGuiApplication exists; without one there are no windows, screens or events.
+bool HasGui();
+
+// --- windows ----------------------------------------------------------------------------------
+// Handles are registry ids, never reused, so a message posted to a window that has gone is dropped.
+HWND RegisterWindow(TWindow* owner, TWindowWidget* widget);
+void UnregisterWindow(HWND handle);
+TWindowWidget* WidgetOf(HWND handle);
+TWindow* WindowOf(HWND handle);
+std::vector<HWND> RegisteredWindows();
+HWND DesktopHandle();
+
+// The primary screen in device pixels, and its device pixels per Qt logical pixel.
+QRect ScreenRect();
+double ScreenScale();
+
+// --- the message queue ------------------------------------------------------------------------
+bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+bool QueueEmpty();
+
+struct TPumpResult {
+  int Dispatched = 0;
+  bool Quit = false;
+  int QuitCode = 0;
+};
+// Lets Qt deliver its pending events, then dispatches posted messages until none is left or WM_QUIT.
+TPumpResult PumpMessages();
+// Blocks until a message is queued (returns at once without a GUI, where nothing could arrive).
+void WaitForMessage();
+
+void KillTimersOf(HWND window);
+
+// --- translation of Qt events (the one place) -------------------------------------------------
+// Fills `message` with the window message that the event stands for; false when it stands for none.
+// Positions come out in device pixels of the widget's client area.
+bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message);
+// The Windows virtual-key code of a key event; 0xFF for keys Windows has no code for.
+UINT VirtualKey(const QKeyEvent& event);
+// Starts posting WM_ACTIVATEAPP to every window when the application gains or loses activation.
+void WatchApplicationState();
+
+// --- the widget behind a window ---------------------------------------------------------------
+struct TControl {
+  int Id = 0;
+  int Group = 0;      // controls between two WS_GROUP controls share a group
+  bool AutoRadio = false;
+  QWidget* Widget = nullptr;
+};
+
+class TWindowWidget : public QWidget {
+ public:
+  TWindowWidget(QWidget* parent, Qt::WindowFlags flags, bool dialog);
+  ~TWindowWidget() override;
+
+  HWND Handle = nullptr;
+  bool Dialog;              // keys and clicks go to the controls, as in a dialog box
+  bool WantsFullScreen = false;
+  QColor Background;        // invalid: the class asked for no erasing
+  std::vector<TControl> Controls;
+  int DefaultCommand = IDOK;
+
+  // The client area's picture, in device pixels; drawing contexts paint into it.
+  QImage& Picture() {
+    ResizePicture();
+    return Image;
+  }
+  double Scale() const;
+  // Schedules a repaint of that part of the picture (device pixels).
+  void Flush(const QRect& deviceRect);
+  void Flush();
+  // Refills the picture with the background colour.
+  void Erase();
+
+  TControl* Control(int id);
+  const TControl* Control(int id) const;
+  // A click on an auto radio button clears the other auto radio buttons of its group.
+  void ClickedRadio(int id);
+
+ protected:
+  bool event(QEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  void ResizePicture();
+  QImage Image;
+};
+
+}  // namespace qt_backend

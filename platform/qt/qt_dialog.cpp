@@ -1,0 +1,459 @@
+// Dialogs on Qt: built from the templates of the embedded resource script, run modally by the
+// framework's own message pump; the dialog-item operations; the file-open dialog.
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScreen>
+
+#include <cstring>
+#include <string>
+
+#include "qt_backend.h"
+#include "qt_dialog.h"
+#include "resource_script.h"
+
+extern const char TesmarResourceScript[];  // the script, embedded at build time
+
+namespace qt_backend {
+namespace {
+
+TFileDialogHook& FileDialogHook() {
+  static TFileDialogHook hook;
+  return hook;
+}
+
+// A label shows '&' as the mark of a mnemonic, "&&" as the character.
+QString WithoutMnemonics(const std::string& text) {
+  const QString source = QString::fromStdString(text);
+  QString shown;
+  for (qsizetype i = 0; i < source.size(); ++i) {
+    if (source[i] == '&') {
+      if (i + 1 < source.size() && source[i + 1] == '&') {
+        shown += '&';
+        ++i;
+      }
+      continue;
+    }
+    shown += source[i];
+  }
+  return shown;
+}
+
+// Plain (not automatic) check boxes and radio buttons change only when the program says so.
+class TManualCheckBox : public QCheckBox {
+ public:
+  using QCheckBox::QCheckBox;
+
+ protected:
+  void nextCheckState() override {}
+};
+
+class TManualRadioButton : public QRadioButton {
+ public:
+  using QRadioButton::QRadioButton;
+
+ protected:
+  void nextCheckState() override {}
+};
+
+QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& control) {
+  using Kind = resource_script::TControlKind;
+  const QString text = QString::fromStdString(control.Text);
+  const int id = control.Id;
+  TWindowWidget* owner = &dialog;
+  const auto command = [owner, id] {
+    if (owner->Handle) Post(owner->Handle, WM_COMMAND, MAKEWPARAM(id, 0 /* BN_CLICKED */), 0);
+  };
+  switch (control.Kind) {
+    case Kind::GroupBox: {
+      auto* box = new QGroupBox(text, &dialog);
+      box->setFocusPolicy(Qt::NoFocus);
+      return box;
+    }
+    case Kind::PushButton:
+    case Kind::DefPushButton: {
+      auto* button = new QPushButton(text, &dialog);
+      button->setAutoDefault(false);
+      if (control.Kind == Kind::DefPushButton) {
+        button->setDefault(true);
+        dialog.DefaultCommand = id;
+      }
+      QObject::connect(button, &QPushButton::clicked, button, command);
+      return button;
+    }
+    case Kind::CheckBox:
+    case Kind::AutoCheckBox:
+    case Kind::ThreeState:
+    case Kind::AutoThreeState: {
+      const bool automatic = control.Kind == Kind::AutoCheckBox || control.Kind == Kind::AutoThreeState;
+      QCheckBox* box = automatic ? new QCheckBox(text, &dialog) : new TManualCheckBox(text, &dialog);
+      box->setTristate(control.Kind == Kind::ThreeState || control.Kind == Kind::AutoThreeState);
+      QObject::connect(box, &QCheckBox::clicked, box, command);
+      return box;
+    }
+    case Kind::RadioButton:
+    case Kind::AutoRadioButton: {
+      const bool automatic = control.Kind == Kind::AutoRadioButton;
+      QRadioButton* radio = automatic ? new QRadioButton(text, &dialog) : new TManualRadioButton(text, &dialog);
+      // Exclusion follows the template's groups, not Qt's one group per parent.
+      radio->setAutoExclusive(false);
+      QObject::connect(radio, &QRadioButton::clicked, radio, [owner, automatic, id, command] {
+        if (automatic) owner->ClickedRadio(id);
+        command();
+      });
+      return radio;
+    }
+    case Kind::Edit: {
+      auto* edit = new QLineEdit(text, &dialog);
+      edit->setFrame((control.Style & resource_script::StyleBorder) != 0);
+      if (control.Style & 0x20) edit->setEchoMode(QLineEdit::Password);  // ES_PASSWORD
+      if (control.Style & 0x800) edit->setReadOnly(true);                 // ES_READONLY
+      if ((control.Style & 0x3) == 1) edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+      if ((control.Style & 0x3) == 2) edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+      return edit;
+    }
+    case Kind::Static: {
+      auto* label = new QLabel(WithoutMnemonics(control.Text), &dialog);
+      label->setWordWrap((control.Style & 0xF) != 0xC);  // SS_LEFTNOWORDWRAP
+      const Qt::Alignment horizontal =
+          (control.Style & 0x3) == 1 ? Qt::AlignHCenter : ((control.Style & 0x3) == 2 ? Qt::AlignRight : Qt::AlignLeft);
+      label->setAlignment(horizontal | Qt::AlignTop);
+      return label;
+    }
+  }
+  return nullptr;
+}
+
+// The dialog's font: the template's face at its size, or a sans font at that size if the face is missing.
+QFont DialogFont(const resource_script::TDialog& dialog) {
+  const int points = dialog.FontSize > 0 ? dialog.FontSize : 8;
+  QFont font(QString::fromStdString(dialog.FontFace), points);
+  if (dialog.FontFace.empty() || !QFontInfo(font).exactMatch()) {
+    font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(points);
+  }
+  return font;
+}
+
+}  // namespace
+
+TDialogUnits DialogUnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  // The system's average character width: the alphabet's width over 52, rounded.
+  const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+  TDialogUnits units{(alphabet / 26 + 1) / 2, metrics.height()};
+  // Without usable fonts, fall back on the base units of the classic 8-point dialog font.
+  if (units.BaseX <= 0 || units.BaseY <= 0) units = TDialogUnits{6, 13};
+  return units;
+}
+
+QRect MapDialogRect(const TDialogUnits& units, int x, int y, int width, int height) {
+  const auto map = [](int value, int base, int divisor) {
+    const long long scaled = static_cast<long long>(value) * base;
+    return static_cast<int>((scaled >= 0 ? scaled + divisor / 2 : scaled - divisor / 2) / divisor);
+  };
+  return QRect(map(x, units.BaseX, 4), map(y, units.BaseY, 8), map(width, units.BaseX, 4),
+               map(height, units.BaseY, 8));
+}
+
+const resource_script::TScript& ProgramResources() {
+  static const resource_script::TScript script = [] {
+    try {
+      return resource_script::Parse(TesmarResourceScript);
+    } catch (const resource_script::TScriptError& error) {
+      FrameworkTrace(error.what());
+      return resource_script::TScript{};
+    }
+  }();
+  return script;
+}
+
+void TWindowWidget::ClickedRadio(int id) {
+  const TControl* clicked = Control(id);
+  if (!clicked) return;
+  for (TControl& control : Controls) {
+    if (!control.AutoRadio || control.Group != clicked->Group) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(control.Widget)) button->setChecked(control.Id == id);
+  }
+}
+
+TWindowWidget* BuildDialog(const resource_script::TDialog& dialogTemplate, QWidget* parent) {
+  Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
+  if (dialogTemplate.Style & resource_script::StyleSysMenu) {
+    flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+  }
+  auto* dialog = new TWindowWidget(parent, flags, true);
+  dialog->setObjectName(QStringLiteral("TesmarDialog"));
+  dialog->setWindowTitle(QString::fromStdString(dialogTemplate.Caption));
+  const QFont font = DialogFont(dialogTemplate);
+  dialog->setFont(font);
+  const TDialogUnits units = DialogUnitsOf(font);
+  dialog->setFixedSize(MapDialogRect(units, 0, 0, dialogTemplate.Width, dialogTemplate.Height).size());
+
+  const std::vector<int> groups = resource_script::ControlGroups(dialogTemplate);
+  QWidget* previousStop = nullptr;
+  for (std::size_t i = 0; i < dialogTemplate.Controls.size(); ++i) {
+    const resource_script::TControl& control = dialogTemplate.Controls[i];
+    QWidget* widget = MakeControl(*dialog, control);
+    if (!widget) continue;
+    widget->setGeometry(MapDialogRect(units, control.X, control.Y, control.Width, control.Height));
+    if (control.Style & resource_script::StyleDisabled) widget->setEnabled(false);
+    if (!(control.Style & resource_script::StyleVisible)) widget->hide();
+    if (widget->focusPolicy() != Qt::NoFocus) {
+      // Tab visits the tab stops in the template's order; other controls take focus by click only.
+      const bool tabStop = control.Style & resource_script::StyleTabStop;
+      widget->setFocusPolicy(tabStop ? Qt::StrongFocus : Qt::ClickFocus);
+      if (tabStop) {
+        if (previousStop) QWidget::setTabOrder(previousStop, widget);
+        previousStop = widget;
+      }
+    }
+    dialog->Controls.push_back(TControl{control.Id, groups[i],
+                                        control.Kind == resource_script::TControlKind::AutoRadioButton, widget});
+  }
+  return dialog;
+}
+
+int AcceptChosenFile(TOpenSaveDialog::TData& data, const QString& chosen) {
+  if (chosen.isEmpty()) return IDCANCEL;
+  const QFileInfo file(chosen);
+  if ((data.Flags & OFN_FILEMUSTEXIST) && !file.isFile()) return IDCANCEL;
+  const QByteArray path = QFile::encodeName(file.absoluteFilePath());
+  // A path cut to fit would name another file; refuse it instead.
+  if (path.size() > data.MaxPath - 1) {
+    FrameworkTrace("the chosen file's path is longer than the program can take");
+    return IDCANCEL;
+  }
+  std::memcpy(data.FileName, path.constData(), static_cast<std::size_t>(path.size()));
+  data.FileName[path.size()] = '\0';
+  return IDOK;
+}
+
+QStringList NameFilters(const std::string& filter) {
+  QStringList filters;
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString description = parts[i].trimmed();
+    // Qt reads the patterns from the last parentheses, so a description's own list goes.
+    if (description.endsWith(')')) {
+      const qsizetype open = description.lastIndexOf('(');
+      if (open > 0) description = description.left(open).trimmed();
+    }
+    QStringList patterns;
+    for (QString pattern : parts[i + 1].split(';', Qt::SkipEmptyParts)) {
+      pattern = pattern.trimmed();
+      // "*.*" means every file on Windows, but only names with a dot to Qt.
+      if (pattern == QStringLiteral("*.*")) pattern = QStringLiteral("*");
+      if (!pattern.isEmpty()) patterns << pattern;
+    }
+    if (patterns.isEmpty()) continue;
+    filters << description + QStringLiteral(" (") + patterns.join(' ') + ')';
+  }
+  return filters;
+}
+
+}  // namespace qt_backend
+
+using namespace qt_backend;
+
+// --- dialog items -----------------------------------------------------------------------------
+
+namespace {
+QWidget* DialogItem(const TWindow& window, int id) {
+  TWindowWidget* widget = WidgetOf(window.GetHandle());
+  const qt_backend::TControl* control = widget ? widget->Control(id) : nullptr;
+  return control ? control->Widget : nullptr;
+}
+}  // namespace
+
+void TWindow::CheckRadioButton(int firstId, int lastId, int checkId) {
+  TWindowWidget* widget = WidgetOf(Handle);
+  if (!widget) return;
+  if (firstId > lastId) std::swap(firstId, lastId);
+  for (const qt_backend::TControl& control : widget->Controls) {
+    if (control.Id < firstId || control.Id > lastId) continue;
+    if (auto* button = qobject_cast<QAbstractButton*>(control.Widget)) button->setChecked(control.Id == checkId);
+  }
+}
+
+void TWindow::CheckDlgButton(int id, UINT check) {
+  if (auto* box = qobject_cast<QCheckBox*>(DialogItem(*this, id))) {
+    if (check == BST_INDETERMINATE) {
+      box->setTristate(true);
+      box->setCheckState(Qt::PartiallyChecked);
+    } else {
+      box->setCheckState(check == BST_UNCHECKED ? Qt::Unchecked : Qt::Checked);
+    }
+  } else if (auto* button = qobject_cast<QAbstractButton*>(DialogItem(*this, id))) {
+    button->setChecked(check != BST_UNCHECKED);
+  }
+}
+
+UINT TWindow::IsDlgButtonChecked(int id) const {
+  if (auto* box = qobject_cast<QCheckBox*>(DialogItem(*this, id))) {
+    switch (box->checkState()) {
+      case Qt::Checked: return BST_CHECKED;
+      case Qt::PartiallyChecked: return BST_INDETERMINATE;
+      default: return BST_UNCHECKED;
+    }
+  }
+  if (auto* button = qobject_cast<QAbstractButton*>(DialogItem(*this, id))) {
+    return button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+  }
+  return BST_UNCHECKED;
+}
+
+void TWindow::SetDlgItemText(int id, const char* text) {
+  const QString value = QString::fromUtf8(text ? text : "");
+  QWidget* item = DialogItem(*this, id);
+  if (auto* edit = qobject_cast<QLineEdit*>(item)) {
+    edit->setText(value);
+  } else if (auto* button = qobject_cast<QAbstractButton*>(item)) {
+    button->setText(value);
+  } else if (auto* box = qobject_cast<QGroupBox*>(item)) {
+    box->setTitle(value);
+  } else if (auto* label = qobject_cast<QLabel*>(item)) {
+    label->setText(value);
+  }
+}
+
+int TWindow::GetDlgItemText(int id, char* text, int size) const {
+  if (!text || size <= 0) return 0;
+  QString value;
+  QWidget* item = DialogItem(*this, id);
+  if (auto* edit = qobject_cast<QLineEdit*>(item)) {
+    value = edit->text();
+  } else if (auto* button = qobject_cast<QAbstractButton*>(item)) {
+    value = button->text();
+  } else if (auto* box = qobject_cast<QGroupBox*>(item)) {
+    value = box->title();
+  } else if (auto* label = qobject_cast<QLabel*>(item)) {
+    value = label->text();
+  }
+  const QByteArray bytes = value.toUtf8();
+  qsizetype count = std::min<qsizetype>(bytes.size(), size - 1);
+  // Never end on half a character.
+  while (count > 0 && count < bytes.size() && (static_cast<unsigned char>(bytes[count]) & 0xC0) == 0x80) --count;
+  std::memcpy(text, bytes.constData(), static_cast<std::size_t>(count));
+  text[count] = '\0';
+  return static_cast<int>(count);
+}
+
+// --- TDialog ----------------------------------------------------------------------------------
+
+TDialog::TDialog(TWindow* parent, const char* templateName, TModule* module)
+    : TWindow(parent, nullptr, module), TemplateName(templateName ? templateName : "") {}
+
+TDialog::~TDialog() {
+  if (Handle) Destroy(ReturnValue);
+}
+
+bool TDialog::Create() {
+  if (Handle) return true;
+  if (!HasGui()) {
+    FrameworkTrace("no display: cannot create a dialog");
+    return false;
+  }
+  const resource_script::TDialog* dialogTemplate = ProgramResources().FindDialog(TemplateName);
+  if (!dialogTemplate) {
+    FrameworkTrace(("no dialog template named " + TemplateName).c_str());
+    return false;
+  }
+  Attr.Style = dialogTemplate->Style;
+  Title = dialogTemplate->Caption;
+  QWidget* parentWidget = Parent ? WidgetOf(Parent->GetHandle()) : nullptr;
+  TWindowWidget* widget = BuildDialog(*dialogTemplate, parentWidget);
+  Handle = RegisterWindow(this, widget);
+  widget->Handle = Handle;
+  WatchApplicationState();
+  SetupWindow();
+  return true;
+}
+
+void TDialog::SetupWindow() { TWindow::SetupWindow(); }
+
+int TDialog::Execute() {
+  if (!Create()) return -1;
+  TWindowWidget* widget = WidgetOf(Handle);
+  widget->setWindowModality(Parent ? Qt::WindowModal : Qt::ApplicationModal);
+  // Centred over the owner, else on the screen.
+  const QWidget* owner = widget->parentWidget();
+  const QRect area = owner ? owner->frameGeometry()
+                           : (widget->screen() ? widget->screen()->availableGeometry() : QRect());
+  if (area.isValid()) widget->move(area.center() - widget->rect().center());
+  widget->show();
+  widget->raise();
+  widget->activateWindow();
+  for (const qt_backend::TControl& control : widget->Controls) {
+    if (control.Widget->focusPolicy() == Qt::StrongFocus && control.Widget->isEnabled()) {
+      control.Widget->setFocus(Qt::OtherFocusReason);
+      break;
+    }
+  }
+
+  Running = true;
+  ReturnValue = IDCANCEL;
+  while (Running && Handle) {
+    const TPumpResult result = PumpMessages();
+    if (result.Quit) {
+      // The quit message ends the dialog and then the application's own loop.
+      PostQuitMessage(result.QuitCode);
+      break;
+    }
+    if (Running && Handle) qt_backend::WaitForMessage();
+  }
+  Running = false;
+  const int result = ReturnValue;
+  Destroy(result);
+  return result;
+}
+
+void TDialog::CloseWindow(int returnValue) {
+  ReturnValue = returnValue;
+  if (Running) {
+    Running = false;  // Execute's loop ends and destroys the dialog
+  } else {
+    Destroy(returnValue);
+  }
+}
+
+// --- the file-open dialog ---------------------------------------------------------------------
+
+int TFileOpenDialog::Execute() {
+  if (FileDialogHook()) return FileDialogHook()(Data);
+  if (!HasGui()) {
+    FrameworkTrace("no display: cannot show the file dialog");
+    return IDCANCEL;
+  }
+  QFileDialog dialog(Parent ? WidgetOf(Parent->GetHandle()) : nullptr, QStringLiteral("Open"),
+                     QString::fromStdString(Data.InitialDir));
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode((Data.Flags & OFN_FILEMUSTEXIST) ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  const QStringList filters = NameFilters(Data.Filter);
+  if (!filters.isEmpty()) {
+    dialog.setNameFilters(filters);
+    const int index = Data.FilterIndex > 0 ? Data.FilterIndex - 1 : 0;
+    if (index < filters.size()) dialog.selectNameFilter(filters[index]);
+  }
+  // A wildcard is no extension to add to a typed name.
+  const QString extension = QString::fromStdString(Data.DefaultExtension).remove(QRegularExpression("^\\."));
+  if (!extension.isEmpty() && !extension.contains('*') && !extension.contains('?')) {
+    dialog.setDefaultSuffix(extension);
+  }
+  if (dialog.exec() != QDialog::Accepted) return IDCANCEL;
+  const QStringList chosen = dialog.selectedFiles();
+  return AcceptChosenFile(Data, chosen.isEmpty() ? QString() : chosen.front());
+}
+
+void SetFileDialogHook(TFileDialogHook hook) { FileDialogHook() = std::move(hook); }

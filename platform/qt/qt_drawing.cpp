@@ -1,0 +1,360 @@
+// Drawing contexts, bitmaps and pixel copies on Qt: QPainter on 32-bit QImages, antialiasing off,
+// with the geometry of the Windows drawing calls (boxes exclude their right and bottom edges, a
+// line excludes its end point).
+#include <QPainter>
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "drawing.h"
+#include "qt_backend.h"
+
+using namespace qt_backend;
+
+struct TBitmap::TState {
+  QImage Image;
+};
+
+struct TDeviceDC::TState {
+  enum class TKind { Window, Screen, Image };
+  TKind Kind = TKind::Image;
+  bool Valid = false;
+  QPointer<TWindowWidget> Window;
+  QImage* Target = nullptr;  // the bitmap's picture, or Own
+  QImage Own;                // the screen's stand-in, or the one-pixel picture of a compatible context
+  std::optional<QPainter> Painter;
+
+  TPen Pen{TColor(0, 0, 0), 1, PS_SOLID};
+  TBrush Brush{TColor(255, 255, 255)};
+  bool ToolsChanged = true;
+  QPoint Position;
+  int Rop = R2_COPYPEN;
+
+  // The picture drawn on, or null when there is none (a window that has gone, or has no size).
+  QImage* Image() {
+    QImage* image = nullptr;
+    switch (Kind) {
+      case TKind::Window:
+        image = Window ? &Window->Picture() : nullptr;
+        break;
+      case TKind::Screen:
+        // Nothing draws on the screen itself; a picture of its size stands in, made when first used.
+        if (Own.isNull() && Valid) {
+          const QRect screen = ScreenRect();
+          Own = QImage(screen.size(), QImage::Format_RGB32);
+          if (!Own.isNull()) Own.fill(qRgb(0, 0, 0));
+        }
+        image = &Own;
+        break;
+      case TKind::Image:
+        image = Target;
+        break;
+    }
+    return image && !image->isNull() ? image : nullptr;
+  }
+
+  // A window's picture is replaced when the window is resized, so a painter stays open only on bitmaps.
+  QPainter* Begin() {
+    if (!Valid) return nullptr;
+    if (Painter && Kind != TKind::Window) return &*Painter;
+    QImage* image = Image();
+    if (!image) return nullptr;
+    Painter.emplace(image);
+    if (!Painter->isActive()) {
+      Painter.reset();
+      return nullptr;
+    }
+    Painter->setRenderHint(QPainter::Antialiasing, false);
+    ToolsChanged = true;
+    return &*Painter;
+  }
+
+  void End(const QRect& touched) {
+    if (Kind != TKind::Window) return;
+    Painter.reset();
+    if (Window) Window->Flush(touched);
+  }
+
+  QColor RopColor(TColor color) const {
+    if (Rop == R2_BLACK) return QColor(0, 0, 0);
+    if (Rop == R2_WHITE) return QColor(255, 255, 255);
+    return QColor(color.Red(), color.Green(), color.Blue());
+  }
+
+  bool HasPen() const { return Pen.GetStyle() != 5 /* PS_NULL */ && Pen.GetColor() != TColor::Transparent; }
+  int PenWidth() const { return std::max(1, Pen.GetWidth()); }
+
+  void ApplyTools(QPainter& painter, bool line) {
+    if (HasPen()) {
+      QPen pen(RopColor(Pen.GetColor()));
+      pen.setWidth(PenWidth());
+      // Wide pens end and join round, like the system's geometric pens; one-pixel ones square.
+      pen.setCapStyle(PenWidth() > 1 && line ? Qt::RoundCap : Qt::SquareCap);
+      pen.setJoinStyle(PenWidth() > 1 && line ? Qt::RoundJoin : Qt::MiterJoin);
+      switch (Pen.GetStyle()) {
+        case 1: pen.setStyle(Qt::DashLine); break;
+        case 2: pen.setStyle(Qt::DotLine); break;
+        case 3: pen.setStyle(Qt::DashDotLine); break;
+        case 4: pen.setStyle(Qt::DashDotDotLine); break;
+        default: break;
+      }
+      painter.setPen(pen);
+    } else {
+      painter.setPen(Qt::NoPen);
+    }
+    if (Brush.IsHollow()) {
+      painter.setBrush(Qt::NoBrush);
+    } else {
+      painter.setBrush(RopColor(Brush.GetColor()));
+    }
+    switch (Rop) {
+      case R2_NOT: painter.setCompositionMode(QPainter::RasterOp_NotDestination); break;
+      case 7 /* R2_XORPEN */: painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
+      default: painter.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
+    }
+    ToolsChanged = false;
+  }
+};
+
+namespace {
+
+std::unique_ptr<TDeviceDC::TState> WindowState(HWND window) {
+  auto state = std::make_unique<TDeviceDC::TState>();
+  if (!window) {
+    state->Kind = TDeviceDC::TState::TKind::Screen;
+    state->Valid = HasGui() && !ScreenRect().isEmpty();
+  } else {
+    state->Kind = TDeviceDC::TState::TKind::Window;
+    state->Window = WidgetOf(window);
+    state->Valid = !state->Window.isNull();
+  }
+  return state;
+}
+
+std::unique_ptr<TDeviceDC::TState> BitmapState(TBitmap& bitmap) {
+  auto state = std::make_unique<TDeviceDC::TState>();
+  state->Target = &bitmap.GetState().Image;
+  state->Valid = true;
+  return state;
+}
+
+// Every picture here is 32-bit RGB, so any context is compatible with any other.
+std::unique_ptr<TDeviceDC::TState> CompatibleState() {
+  auto state = std::make_unique<TDeviceDC::TState>();
+  state->Own = QImage(1, 1, QImage::Format_RGB32);
+  state->Own.fill(qRgb(0, 0, 0));
+  state->Target = &state->Own;
+  state->Valid = !state->Own.isNull();
+  return state;
+}
+
+// Normalises a box given by its edges; false when nothing of it is left.
+bool Box(int& left, int& top, int& right, int& bottom) {
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  return right > left && bottom > top;
+}
+
+}  // namespace
+
+// --- contexts ---------------------------------------------------------------------------------
+
+TDeviceDC::TDeviceDC(std::unique_ptr<TState> state) : State(std::move(state)) {}
+
+TDeviceDC::~TDeviceDC() = default;
+
+TClientDC::TClientDC(HWND window) : TDeviceDC(WindowState(window)) {}
+
+TMemoryDC::TMemoryDC(TBitmap& bitmap) : TDeviceDC(BitmapState(bitmap)) {}
+
+TMemoryDC::TMemoryDC(const TDC& /*compatible*/) : TDeviceDC(CompatibleState()) {}
+
+bool TDeviceDC::IsValid() const {
+  if (!State->Valid) return false;
+  return State->Kind != TState::TKind::Window || !State->Window.isNull();
+}
+
+void TDeviceDC::SelectObject(const TPen& pen) {
+  State->Pen = pen;
+  State->ToolsChanged = true;
+}
+
+void TDeviceDC::SelectObject(const TBrush& brush) {
+  State->Brush = brush;
+  State->ToolsChanged = true;
+}
+
+// A context starts with a black one-pixel pen and a white brush.
+void TDeviceDC::RestorePen() { SelectObject(TPen(TColor(0, 0, 0), 1, PS_SOLID)); }
+
+void TDeviceDC::RestoreBrush() { SelectObject(TBrush(TColor(255, 255, 255))); }
+
+int TDeviceDC::SetROP2(int mode) {
+  switch (mode) {
+    case R2_BLACK:
+    case R2_NOT:
+    case 7:  // R2_XORPEN
+    case R2_COPYPEN:
+    case R2_WHITE: {
+      const int previous = State->Rop;
+      State->Rop = mode;
+      State->ToolsChanged = true;
+      return previous;
+    }
+    default:
+      FrameworkTrace(("SetROP2: drawing mode " + std::to_string(mode) + " is not supported").c_str());
+      return 0;
+  }
+}
+
+bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
+  if (!Box(left, top, right, bottom)) return false;
+  QPainter* painter = State->Begin();
+  if (!painter) return false;
+  State->ApplyTools(*painter, false);
+  const bool pen = State->HasPen();
+  const int width = State->PenWidth();
+  // The box covers left..right-1 and top..bottom-1; Qt's aliased outline of a w x h rectangle
+  // covers w + 1 pixels, hence the - 1.
+  const QRect box(left, top, right - left - 1, bottom - top - 1);
+  if (pen && width == 1 && (box.width() == 0 || box.height() == 0)) {
+    // Too thin for an inside: the outline is all there is.
+    painter->fillRect(QRect(left, top, right - left, bottom - top), painter->pen().color());
+  } else if (!pen) {
+    // Without a pen the system's box is one pixel smaller on the right and at the bottom.
+    if (!State->Brush.IsHollow() && box.width() > 0 && box.height() > 0) painter->fillRect(box, painter->brush());
+  } else {
+    painter->drawRect(box);
+  }
+  const int margin = width / 2 + 1;
+  State->End(QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin));
+  return true;
+}
+
+bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
+  if (!Box(left, top, right, bottom)) return false;
+  QPainter* painter = State->Begin();
+  if (!painter) return false;
+  State->ApplyTools(*painter, false);
+  painter->drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
+  const int margin = State->PenWidth() / 2 + 1;
+  State->End(QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin));
+  return true;
+}
+
+bool TDeviceDC::MoveTo(int x, int y) {
+  State->Position = QPoint(x, y);
+  return true;
+}
+
+bool TDeviceDC::LineTo(int x, int y) {
+  const QPoint from = State->Position;
+  const QPoint to(x, y);
+  State->Position = to;
+  if (from == to || !State->HasPen()) return true;
+  QPainter* painter = State->Begin();
+  if (!painter) return false;
+  State->ApplyTools(*painter, true);
+  QImage& image = *State->Image();
+  const bool thin = State->PenWidth() == 1;
+  // A one-pixel line leaves out its end point: draw it whole, then put the end pixel back.
+  const bool keepEnd = thin && image.rect().contains(to);
+  const QRgb endPixel = keepEnd ? image.pixel(to) : 0;
+  painter->drawLine(from, to);
+  if (keepEnd) image.setPixel(to, endPixel);
+  const int margin = State->PenWidth() / 2 + 1;
+  State->End(QRect(from, to).normalized().adjusted(-margin, -margin, margin, margin));
+  return true;
+}
+
+bool TDeviceDC::Polygon(const TPoint* points, int count) {
+  if (!points || count < 2) return false;
+  QPainter* painter = State->Begin();
+  if (!painter) return false;
+  State->ApplyTools(*painter, false);
+  // The balls' markings have four corners: no allocation for small polygons.
+  std::array<QPoint, 16> small;
+  std::vector<QPoint> large;
+  QPoint* corners = small.data();
+  if (count > static_cast<int>(small.size())) {
+    large.resize(static_cast<std::size_t>(count));
+    corners = large.data();
+  }
+  QRect bounds(QPoint(points[0].x, points[0].y), QSize(1, 1));
+  for (int i = 0; i < count; ++i) {
+    corners[i] = QPoint(points[i].x, points[i].y);
+    bounds = bounds.united(QRect(corners[i], QSize(1, 1)));
+  }
+  painter->drawPolygon(corners, count, Qt::OddEvenFill);
+  const int margin = State->PenWidth() / 2 + 1;
+  State->End(bounds.adjusted(-margin, -margin, margin, margin));
+  return true;
+}
+
+// One straight row copy of what both pictures hold; the frame path allocates nothing here.
+bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
+                       DWORD rop) {
+  if (rop != SRCCOPY) {
+    FrameworkTrace("BitBlt: only SRCCOPY is supported");
+    return false;
+  }
+  const auto* sourceDC = dynamic_cast<const TDeviceDC*>(&source);
+  if (!sourceDC || !IsValid() || !sourceDC->IsValid() || width < 0 || height < 0) return false;
+  QImage* target = State->Image();
+  const QImage* from = sourceDC->GetState().Image();
+  if (!target || !from) return false;
+
+  // Clip the area to both pictures.
+  const int firstColumn = std::max({0, -x, -sourceX});
+  const int lastColumn = std::min({width, target->width() - x, from->width() - sourceX});
+  const int firstRow = std::max({0, -y, -sourceY});
+  const int lastRow = std::min({height, target->height() - y, from->height() - sourceY});
+  if (lastColumn <= firstColumn || lastRow <= firstRow) return true;
+
+  const std::size_t rowBytes = static_cast<std::size_t>(lastColumn - firstColumn) * 4;
+  const bool samePicture = target == from;
+  // Within one picture, copy from the far end when the area moves down.
+  const bool upward = samePicture && y > sourceY;
+  for (int i = 0; i < lastRow - firstRow; ++i) {
+    const int row = upward ? lastRow - 1 - i : firstRow + i;
+    uchar* to = target->scanLine(y + row) + static_cast<std::size_t>(x + firstColumn) * 4;
+    const uchar* fromRow = from->constScanLine(sourceY + row) + static_cast<std::size_t>(sourceX + firstColumn) * 4;
+    std::memmove(to, fromRow, rowBytes);
+  }
+  if (State->Kind == TState::TKind::Window && State->Window) {
+    State->Window->Flush(QRect(x + firstColumn, y + firstRow, lastColumn - firstColumn, lastRow - firstRow));
+  }
+  return true;
+}
+
+// --- bitmaps ----------------------------------------------------------------------------------
+
+TBitmap::TBitmap(const TDC& /*compatible*/, int width, int height, bool /*discardable*/)
+    : State(std::make_unique<TState>()) {
+  const std::string size = std::to_string(width) + " x " + std::to_string(height);
+  if (width <= 0 || height <= 0) throw TDrawingError("cannot make a bitmap of " + size + " pixels");
+  State->Image = QImage(width, height, QImage::Format_RGB32);
+  if (State->Image.isNull()) throw TDrawingError("not enough memory for a bitmap of " + size + " pixels");
+  State->Image.fill(qRgb(0, 0, 0));
+}
+
+TBitmap::~TBitmap() = default;
+
+int TBitmap::Width() const { return State->Image.width(); }
+
+int TBitmap::Height() const { return State->Image.height(); }
+
+TDib::TDib(const TBitmap& bitmap, const void* /*palette*/)
+    : PixelWidth(bitmap.Width()), PixelHeight(bitmap.Height()) {
+  const QImage& image = bitmap.GetState().Image;
+  Data.resize(static_cast<std::size_t>(PixelWidth) * static_cast<std::size_t>(PixelHeight));
+  for (int y = 0; y < PixelHeight; ++y) {
+    const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    std::uint32_t* out = Data.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(PixelWidth);
+    for (int x = 0; x < PixelWidth; ++x) out[x] = row[x] & 0x00FFFFFFu;
+  }
+}

@@ -1,0 +1,486 @@
+// Windows on Qt: the widget behind each window, TWindow's operations, message boxes, and the
+// stand-ins for the cursor, the desktop, screen metrics and stock objects.
+#include <QApplication>
+#include <QCursor>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+
+#include <cstdio>
+#include <utility>
+
+#include "qt_backend.h"
+
+namespace qt_backend {
+namespace {
+
+constexpr int DefaultWidth = 640;
+constexpr int DefaultHeight = 480;
+
+struct TStockObject {
+  bool Brush;
+  bool Hollow;
+  QRgb Color;
+};
+// Indexed by the stock-object number; pens 6 to 8 are listed so that their handles exist.
+const TStockObject StockObjects[] = {
+    {true, false, qRgb(255, 255, 255)}, {true, false, qRgb(192, 192, 192)}, {true, false, qRgb(128, 128, 128)},
+    {true, false, qRgb(64, 64, 64)},    {true, false, qRgb(0, 0, 0)},       {true, true, qRgb(0, 0, 0)},
+    {false, false, qRgb(255, 255, 255)}, {false, false, qRgb(0, 0, 0)},     {false, true, qRgb(0, 0, 0)},
+};
+
+// The background a class brush asks for: a colour, or none for a hollow brush.
+QColor BackgroundOf(HBRUSH brush) {
+  for (const TStockObject& object : StockObjects) {
+    if (static_cast<const void*>(&object) != static_cast<const void*>(brush)) continue;
+    return object.Hollow ? QColor() : QColor(object.Color);
+  }
+  return QColor(Qt::white);  // a system colour index: the window colour
+}
+
+TMessageBoxHook& MessageBoxHook() {
+  static TMessageBoxHook hook;
+  return hook;
+}
+
+}  // namespace
+
+TWindowWidget::TWindowWidget(QWidget* parent, Qt::WindowFlags flags, bool dialog)
+    : QWidget(parent, flags), Dialog(dialog), Background(Qt::white) {
+  if (!Dialog) {
+    // The picture covers the whole client area, so Qt need not erase behind it.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+  }
+}
+
+TWindowWidget::~TWindowWidget() {
+  // Deleted with its parent widget: the window object loses its handle.
+  if (Handle) {
+    if (TWindow* owner = WindowOf(Handle)) owner->SetHandle(nullptr);
+    UnregisterWindow(Handle);
+  }
+}
+
+double TWindowWidget::Scale() const { return devicePixelRatioF(); }
+
+void TWindowWidget::ResizePicture() {
+  const double scale = Scale();
+  const QSize wanted(qRound(width() * scale), qRound(height() * scale));
+  if (wanted == Image.size()) return;
+  QImage fresh(wanted, QImage::Format_RGB32);
+  if (fresh.isNull()) {
+    FrameworkTrace("cannot make the window's picture");
+    Image = QImage();
+    return;
+  }
+  // Without a background the class erases nothing; Qt cannot show what was under the window,
+  // so new parts start black.
+  fresh.fill(Background.isValid() ? Background.rgb() : qRgb(0, 0, 0));
+  if (!Image.isNull()) {
+    QPainter painter(&fresh);
+    painter.drawImage(0, 0, Image);
+  }
+  Image = std::move(fresh);
+}
+
+void TWindowWidget::Flush(const QRect& deviceRect) {
+  const double scale = Scale();
+  if (scale == 1.0) {
+    update(deviceRect);
+  } else {
+    update(QRectF(deviceRect.x() / scale, deviceRect.y() / scale, deviceRect.width() / scale,
+                  deviceRect.height() / scale)
+               .toAlignedRect());
+  }
+}
+
+void TWindowWidget::Flush() { update(); }
+
+void TWindowWidget::Erase() {
+  ResizePicture();
+  if (Background.isValid() && !Image.isNull()) Image.fill(Background.rgb());
+}
+
+TControl* TWindowWidget::Control(int id) {
+  for (TControl& control : Controls) {
+    if (control.Id == id) return &control;
+  }
+  return nullptr;
+}
+
+const TControl* TWindowWidget::Control(int id) const {
+  for (const TControl& control : Controls) {
+    if (control.Id == id) return &control;
+  }
+  return nullptr;
+}
+
+bool TWindowWidget::event(QEvent* event) {
+  if (event->type() == QEvent::Resize || event->type() == QEvent::Show) ResizePicture();
+  TMessage message;
+  if (!Handle || !TranslateEvent(*this, *event, message)) return QWidget::event(event);
+  // A dialog's keys and clicks belong to its controls; it hears only of activation and closing.
+  if (Dialog && message.Message != WM_CLOSE && message.Message != WM_ACTIVATE) return QWidget::event(event);
+  Post(Handle, message.Message, message.WParam, message.LParam);
+  if (event->type() == QEvent::Close) {
+    // The response table decides whether the window goes.
+    event->ignore();
+    return true;
+  }
+  if (event->type() == QEvent::ActivationChange) return QWidget::event(event);
+  event->accept();
+  return true;
+}
+
+void TWindowWidget::paintEvent(QPaintEvent* event) {
+  QPainter painter(this);
+  const QRect area = event->rect();
+  const double scale = Scale();
+  if (Dialog || Image.isNull()) {
+    painter.fillRect(area, Dialog ? palette().window().color() : QColor(Qt::black));
+    return;
+  }
+  const QRectF source(area.x() * scale, area.y() * scale, area.width() * scale, area.height() * scale);
+  painter.drawImage(QRectF(area), Image, source);
+}
+
+void TWindowWidget::resizeEvent(QResizeEvent* event) {
+  ResizePicture();
+  QWidget::resizeEvent(event);
+}
+
+// The dialog manager's keys: Escape cancels, Enter presses the focused or the default button.
+void TWindowWidget::keyPressEvent(QKeyEvent* event) {
+  if (!Dialog || !Handle) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  int command = 0;
+  if (event->key() == Qt::Key_Escape) {
+    command = IDCANCEL;
+  } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    command = DefaultCommand;
+    for (const TControl& control : Controls) {
+      if (control.Widget == focusWidget() && qobject_cast<QPushButton*>(control.Widget)) command = control.Id;
+    }
+  }
+  if (!command) {
+    QWidget::keyPressEvent(event);
+    return;
+  }
+  Post(Handle, WM_COMMAND, MAKEWPARAM(command, 0), 0);
+  event->accept();
+}
+
+}  // namespace qt_backend
+
+using namespace qt_backend;
+
+// --- TWindow ----------------------------------------------------------------------------------
+
+TWindow::TWindow(TWindow* parent, const char* title, TModule* module)
+    : Parent(parent), Title(title ? title : ""), Module(module) {}
+
+TWindow::TWindow(HWND existing, TModule* module) : Module(module), Handle(existing), Alias(true) {}
+
+TWindow::~TWindow() {
+  if (!Alias && Handle) Destroy(0);
+}
+
+const char* TWindow::GetClassName() { return "TesmarWindow"; }
+
+void TWindow::GetWindowClass(WNDCLASS& windowClass) {
+  windowClass.style = 0;
+  windowClass.lpfnWndProc = nullptr;
+  windowClass.cbClsExtra = 0;
+  windowClass.cbWndExtra = 0;
+  windowClass.hInstance = Module ? Module->GetHandle() : ProgramModule().GetHandle();
+  windowClass.hIcon = nullptr;
+  windowClass.hCursor = nullptr;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+  windowClass.lpszMenuName = nullptr;
+  windowClass.lpszClassName = GetClassName();
+}
+
+bool TWindow::Create() {
+  if (Handle) return true;
+  if (!HasGui()) {
+    FrameworkTrace("no display: cannot create a window");
+    return false;
+  }
+  WNDCLASS windowClass{};
+  GetWindowClass(windowClass);
+  // The class's icon and its save-bits flag have no Qt counterpart: the window manager keeps the
+  // screen under a window, and the window shows no icon of its own.
+  QWidget* parentWidget = Parent ? WidgetOf(Parent->GetHandle()) : nullptr;
+  const bool child = (Attr.Style & WS_CHILD) && parentWidget;
+  Qt::WindowFlags flags;
+  if (!child) {
+    flags = Qt::Window;
+    if ((Attr.Style & WS_POPUP) && (Attr.Style & WS_CAPTION) != WS_CAPTION) flags |= Qt::FramelessWindowHint;
+  }
+  auto* widget = new TWindowWidget(parentWidget, flags, false);
+  widget->setObjectName(QString::fromUtf8(windowClass.lpszClassName ? windowClass.lpszClassName : GetClassName()));
+  widget->setWindowTitle(QString::fromStdString(Title));
+  widget->Background = BackgroundOf(windowClass.hbrBackground);
+  const double scale = widget->Scale();
+  if (Attr.W > 0 && Attr.H > 0) {
+    widget->setGeometry(qRound(Attr.X / scale), qRound(Attr.Y / scale), qRound(Attr.W / scale),
+                        qRound(Attr.H / scale));
+  } else {
+    widget->resize(DefaultWidth, DefaultHeight);
+  }
+  Handle = RegisterWindow(this, widget);
+  widget->Handle = Handle;
+  WatchApplicationState();
+  SetupWindow();
+  return true;
+}
+
+void TWindow::SetupWindow() {}
+
+void TWindow::CleanupWindow() {}
+
+void TWindow::Destroy(int /*returnValue*/) {
+  if (Alias || !Handle) return;
+  CleanupWindow();
+  const HWND handle = Handle;
+  Handle = nullptr;
+  TWindowWidget* widget = WidgetOf(handle);
+  UnregisterWindow(handle);
+  if (widget) {
+    widget->Handle = nullptr;
+    widget->hide();
+    delete widget;
+  }
+}
+
+void TWindow::SetParent(TWindow* newParent) {
+  Parent = newParent;
+  TWindowWidget* widget = WidgetOf(Handle);
+  if (!widget) return;
+  QWidget* parentWidget = newParent ? WidgetOf(newParent->GetHandle()) : nullptr;
+  const bool visible = widget->isVisible();
+  widget->setParent(parentWidget, widget->windowFlags());
+  if (visible) widget->show();
+}
+
+bool TWindow::ShowWindow(int command) {
+  TWindowWidget* widget = WidgetOf(Handle);
+  if (!widget) return false;
+  const bool wasVisible = widget->isVisible();
+  constexpr int ShowMinimized = 2, ShowMaximized = 3, ShowNoActivate = 4, Minimize = 6, ShowMinNoActive = 7,
+                ShowNA = 8;
+  switch (command) {
+    case SW_HIDE:
+      widget->hide();
+      return wasVisible;
+    case ShowMinimized:
+    case Minimize:
+    case ShowMinNoActive:
+      widget->showMinimized();
+      return wasVisible;
+    case ShowMaximized:
+      widget->showMaximized();
+      break;
+    default:
+      if (widget->WantsFullScreen && widget->isWindow()) {
+        widget->showFullScreen();
+      } else {
+        widget->show();
+      }
+      break;
+  }
+  if (widget->isWindow() && command != ShowNoActivate && command != ShowNA) {
+    widget->raise();
+    widget->activateWindow();
+  }
+  return wasVisible;
+}
+
+bool TWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return PostMessageA(Handle, message, wParam, lParam) != FALSE;
+}
+
+LRESULT TWindow::DefaultProcessing() {
+  const TMessage* message = GetCurrentMessage();
+  if (!message) return 0;
+  if (message->Message == WM_CLOSE) {
+    Destroy(0);
+  } else if (message->Message == WM_SYSCOMMAND) {
+    TWindowWidget* widget = WidgetOf(Handle);
+    switch (message->WParam & 0xFFF0) {
+      case SC_CLOSE: PostMessage(WM_CLOSE); break;
+      case SC_MINIMIZE: if (widget) widget->showMinimized(); break;
+      case SC_MAXIMIZE: if (widget) widget->showMaximized(); break;
+      case SC_RESTORE: if (widget) widget->showNormal(); break;
+      default: break;  // nothing else has a meaning here, the screen saver's command included
+    }
+  }
+  return 0;
+}
+
+void TWindow::Invalidate(bool erase) {
+  // Other programs' windows repaint themselves; with no handle, repaint all of ours.
+  std::vector<HWND> windows = Handle ? std::vector<HWND>{Handle} : RegisteredWindows();
+  for (HWND window : windows) {
+    if (TWindowWidget* widget = WidgetOf(window)) {
+      if (erase) widget->Erase();
+      widget->update();
+    }
+  }
+}
+
+bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
+  TWindowWidget* widget = WidgetOf(Handle);
+  if (!widget) return false;
+  const double scale = widget->Scale();
+  const QRect logical(qRound(rect.left / scale), qRound(rect.top / scale), qRound(rect.Width() / scale),
+                      qRound(rect.Height() / scale));
+  const bool wholeScreen =
+      widget->isWindow() && QRect(rect.left, rect.top, rect.Width(), rect.Height()) == ScreenRect();
+  widget->WantsFullScreen = wholeScreen;
+  widget->setGeometry(logical);
+  // Only a full-screen state puts the window over panels and docks on X11.
+  if (widget->isVisible()) {
+    const Qt::WindowStates state = widget->windowState();
+    widget->setWindowState(wholeScreen ? (state | Qt::WindowFullScreen) : (state & ~Qt::WindowFullScreen));
+  }
+  if (repaint) widget->update();
+  return true;
+}
+
+bool TWindow::KillTimer(UINT timerId) { return ::KillTimer(Handle, timerId) != FALSE; }
+
+int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
+  if (!text) text = "";
+  if (!caption) caption = GetApplication() ? GetApplication()->GetName() : "Error";
+  if (MessageBoxHook()) return MessageBoxHook()(text, caption, type);
+
+  constexpr int IdIgnore = 5, IdYes = 6, IdNo = 7;
+  using Button = QMessageBox::StandardButton;
+  const std::pair<Button, int> choices[6][3] = {
+      {{Button::Ok, IDOK}},
+      {{Button::Ok, IDOK}, {Button::Cancel, IDCANCEL}},
+      {{Button::Abort, IDABORT}, {Button::Retry, IDRETRY}, {Button::Ignore, IdIgnore}},
+      {{Button::Yes, IdYes}, {Button::No, IdNo}, {Button::Cancel, IDCANCEL}},
+      {{Button::Yes, IdYes}, {Button::No, IdNo}},
+      {{Button::Retry, IDRETRY}, {Button::Cancel, IDCANCEL}},
+  };
+  const UINT kind = (type & 0xF) < 6 ? (type & 0xF) : 0;
+
+  if (!HasGui()) {
+    // Nobody can answer: say it on standard error and take the safe way out.
+    std::fprintf(stderr, "%s: %s\n", caption, text);
+    for (const auto& [button, id] : choices[kind]) {
+      if (id == IDCANCEL) return IDCANCEL;
+    }
+    return choices[kind][0].second;
+  }
+
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  switch (type & 0xF0) {
+    case MB_ICONHAND: icon = QMessageBox::Critical; break;
+    case 0x20: icon = QMessageBox::Question; break;
+    case MB_ICONEXCLAMATION: icon = QMessageBox::Warning; break;
+    case 0x40: icon = QMessageBox::Information; break;
+    default: break;
+  }
+  QMessageBox::StandardButtons buttons;
+  for (const auto& [button, id] : choices[kind]) {
+    if (id) buttons |= button;
+  }
+  QMessageBox box(icon, QString::fromUtf8(caption), QString::fromUtf8(text), buttons, WidgetOf(Handle));
+  box.setDefaultButton(choices[kind][0].first);
+  const int pressed = box.exec();
+  for (const auto& [button, id] : choices[kind]) {
+    if (id && pressed == button) return id;
+  }
+  return IDCANCEL;
+}
+
+void SetMessageBoxHook(TMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
+
+// --- TFrameWindow -----------------------------------------------------------------------------
+
+TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* clientWindow, bool /*shrinkToClient*/,
+                           TModule* module)
+    : TWindow(parent, title, module), ClientWindow(clientWindow) {}
+
+TFrameWindow::TFrameWindow(HWND existing, TModule* module) : TWindow(existing, module) {}
+
+// The client window belongs to whoever made it.
+TFrameWindow::~TFrameWindow() = default;
+
+void TFrameWindow::SetupWindow() { TWindow::SetupWindow(); }
+
+// --- the stand-ins for the cursor, the desktop and the screen ------------------------------------
+
+int ShowCursor(BOOL show) {
+  static int displayCount = 0;
+  static bool hidden = false;
+  displayCount += show ? 1 : -1;
+  const bool hide = displayCount < 0;
+  if (hide != hidden && HasGui()) {
+    if (hide) {
+      QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+    } else {
+      QGuiApplication::restoreOverrideCursor();
+    }
+    hidden = hide;
+  }
+  return displayCount;
+}
+
+BOOL GetCursorPos(POINT* point) {
+  if (!point) return FALSE;
+  point->x = point->y = 0;
+  if (!HasGui()) return FALSE;
+  const QPoint position = QCursor::pos();
+  const double scale = ScreenScale();
+  point->x = static_cast<LONG>(qRound(position.x() * scale));
+  point->y = static_cast<LONG>(qRound(position.y() * scale));
+  return TRUE;
+}
+
+HWND GetDesktopWindow() { return DesktopHandle(); }
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+  if (!rect) return FALSE;
+  QRect area;
+  if (window == DesktopHandle()) {
+    area = ScreenRect();
+  } else if (TWindowWidget* widget = WidgetOf(window)) {
+    const QRect frame = widget->isWindow() ? widget->frameGeometry() : QRect(widget->mapToGlobal(QPoint()), widget->size());
+    const double scale = widget->Scale();
+    area = QRect(qRound(frame.x() * scale), qRound(frame.y() * scale), qRound(frame.width() * scale),
+                 qRound(frame.height() * scale));
+  } else {
+    return FALSE;
+  }
+  if (area.isNull()) return FALSE;
+  *rect = RECT{area.left(), area.top(), area.left() + area.width(), area.top() + area.height()};
+  return TRUE;
+}
+
+HGDIOBJ GetStockObject(int object) {
+  if (object < 0 || object >= static_cast<int>(std::size(StockObjects))) return nullptr;
+  return const_cast<TStockObject*>(&StockObjects[object]);
+}
+
+int GetSystemMetrics(int index) {
+  const QRect screen = ScreenRect();
+  switch (index) {
+    case SM_CXSCREEN: return screen.width();
+    case SM_CYSCREEN: return screen.height();
+    default: return 0;
+  }
+}
+
+// Linux has no desktop dialog for a screen saver's settings to belong to.
+HWND FindWindowA(LPCSTR /*className*/, LPCSTR /*windowName*/) { return nullptr; }
