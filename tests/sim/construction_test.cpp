@@ -78,9 +78,9 @@ TEST_F(EngineTest, RandomStartStaysInItsRangesFor1024By768) {
       ASSERT_EQ(b.vz, 0.0f);
       ASSERT_LE(b.color.Red(), 254);
       ASSERT_LE(b.color.Blue(), 254);
-      ASSERT_LT(b.theta, 2 * M_PI);
-      ASSERT_LE(b.dtheta, 359 * M_PI / 180 / 45 + 1e-6);
-      ASSERT_NEAR(b.mass, b.radius * b.radius * b.radius * 4 * 0.001 * M_PI / 3, 1e-6 * b.mass);
+      ASSERT_LT(b.theta, 2 * test_pi);
+      ASSERT_LE(b.dtheta, 359 * test_pi / 180 / 45 + 1e-6);
+      ASSERT_NEAR(b.mass, b.radius * b.radius * b.radius * 4 * 0.001 * test_pi / 3, 1e-6 * b.mass);
       ASSERT_EQ(e.frame_reflekt(i, 0), 0);  // never a wall contact
     }
   }
@@ -97,9 +97,9 @@ TEST_F(EngineTest, RandomStartDrawsInTheOrderOfItsFields) {
   const float z = static_cast<float>(random(918) + 41);
   const float radius = static_cast<float>(random(36) + 1);
   const int blue = random(255), green = random(255), red = random(255);
-  const float theta = static_cast<float>(random(360) * M_PI / 180);
-  const float phi = static_cast<float>(random(360) * M_PI / 180);
-  const float dtheta = static_cast<float>(random(360) * M_PI / 180 / 45);
+  const float theta = static_cast<float>(random(360) * test_pi / 180);
+  const float phi = static_cast<float>(random(360) * test_pi / 180);
+  const float dtheta = static_cast<float>(random(360) * test_pi / 180 / 45);
   const body& b = engine->bodies[1];
   EXPECT_EQ(b.x, x);
   EXPECT_EQ(b.y, y);
@@ -133,7 +133,7 @@ TEST_F(EngineTest, ConstructionRetriesUntilNoContactRemains) {
 }
 
 TEST_F(EngineTest, ConstructionGivesUpAfter101AttemptsAndKeepsTheLast) {
-  const auto file = Root / "overlap.tmr";
+  const std::string file = (Root / "overlap.tmr").string();
   WriteText(file,
             "[tes-mar_ScreenSaver]\n"
             "ball_N1_radius=20\nball_N1_coordinates_x_y_z=300 300 300\n"

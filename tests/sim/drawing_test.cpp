@@ -35,7 +35,7 @@ double CentreY(const RecordedCall& call) { return (call.box.top + call.box.botto
 }  // namespace
 
 TEST_F(DrawingTest, AxisBallIsADimmedDiscWithARimAndAFortyCornerMarking) {
-  const RecordingDC dc = Draw(511, 383, 500, 50, TColor(201, 100, 7), static_cast<float>(M_PI), 0);
+  const RecordingDC dc = Draw(511, 383, 500, 50, TColor(201, 100, 7), static_cast<float>(test_pi), 0);
   ASSERT_EQ(dc.Calls.size(), 7u) << dc.Describe();
   const std::vector<Kind> kinds = {Kind::SelectPen, Kind::SelectBrush, Kind::Ellipse, Kind::RestoreBrush,
                                    Kind::SelectBrush, Kind::Polygon, Kind::RestoreBrush};
@@ -94,15 +94,15 @@ TEST_F(DrawingTest, DimmingFiguresAndRimRanges) {
 
 TEST_F(DrawingTest, MarkingColourVisibilityAndSize) {
   engine->dim_on = 0;
-  const RecordingDC red = Draw(511, 383, 500, 50, TColor(255, 0, 0), static_cast<float>(M_PI), 0);
+  const RecordingDC red = Draw(511, 383, 500, 50, TColor(255, 0, 0), static_cast<float>(test_pi), 0);
   ASSERT_EQ(red.Count(Kind::Polygon), 1);
   EXPECT_EQ(red.OfKind(Kind::SelectBrush)[1].color, TColor(0, 255, 255));
   // Pointing away from the eye: hidden.
   EXPECT_EQ(Draw(511, 383, 500, 50, TColor(255, 0, 0), 0, 0).Count(Kind::Polygon), 0);
   // A tiny ball's marking is half a pixel wide or less.
-  EXPECT_EQ(Draw(511, 383, 900, 1.5f, TColor(255, 0, 0), static_cast<float>(M_PI), 0).Count(Kind::Polygon), 0);
+  EXPECT_EQ(Draw(511, 383, 900, 1.5f, TColor(255, 0, 0), static_cast<float>(test_pi), 0).Count(Kind::Polygon), 0);
   engine->spin_on = 0;
-  EXPECT_EQ(Draw(511, 383, 500, 50, TColor(255, 0, 0), static_cast<float>(M_PI), 0).Count(Kind::Polygon), 0);
+  EXPECT_EQ(Draw(511, 383, 500, 50, TColor(255, 0, 0), static_cast<float>(test_pi), 0).Count(Kind::Polygon), 0);
 }
 
 TEST_F(DrawingTest, ProjectionAndCulling) {
@@ -176,18 +176,18 @@ TEST_F(DrawingTest, PainterDrawsFarToNearAndEqualDepthsInSortOrder) {
 TEST_F(DrawingTest, PlaneGeometry) {
   sim3d& e = *engine;
   EXPECT_FLOAT_EQ(e.angle(1, 0), 0.0f);
-  EXPECT_FLOAT_EQ(e.angle(0, 1), static_cast<float>(M_PI / 2));
-  EXPECT_FLOAT_EQ(e.angle(-1, 0), static_cast<float>(M_PI));
-  EXPECT_FLOAT_EQ(e.angle(0, -1), static_cast<float>(3 * M_PI / 2));
-  EXPECT_FLOAT_EQ(e.angle(0, 0), static_cast<float>(M_PI));
+  EXPECT_FLOAT_EQ(e.angle(0, 1), static_cast<float>(test_pi / 2));
+  EXPECT_FLOAT_EQ(e.angle(-1, 0), static_cast<float>(test_pi));
+  EXPECT_FLOAT_EQ(e.angle(0, -1), static_cast<float>(3 * test_pi / 2));
+  EXPECT_FLOAT_EQ(e.angle(0, 0), static_cast<float>(test_pi));
   EXPECT_EQ(e.xn(0, 0, 1.3f), 0.0f);
   EXPECT_EQ(e.yn(0, 0, 1.3f), 0.0f);
-  EXPECT_NEAR(e.xn(3, 0, static_cast<float>(M_PI / 2)), 0.0f, 1e-6);  // clockwise on the screen
-  EXPECT_NEAR(e.yn(3, 0, static_cast<float>(M_PI / 2)), 3.0f, 1e-6);
+  EXPECT_NEAR(e.xn(3, 0, static_cast<float>(test_pi / 2)), 0.0f, 1e-6);  // clockwise on the screen
+  EXPECT_NEAR(e.yn(3, 0, static_cast<float>(test_pi / 2)), 3.0f, 1e-6);
   EXPECT_EQ(e.y1(0.5f, 1, 1), 0.0f);
   EXPECT_EQ(e.y1(0, 10, 5), 5.0f);
   EXPECT_EQ(e.y1(10, 10, 5), 0.0f);
-  EXPECT_FLOAT_EQ(e.sfi(3, 4, static_cast<float>(M_PI / 2)), 5.0f);
+  EXPECT_FLOAT_EQ(e.sfi(3, 4, static_cast<float>(test_pi / 2)), 5.0f);
   // Outside [-1, 1] the half-axes are exactly 1; an obtuse angle makes r_fern negative.
   EXPECT_EQ(e.r_nah(1, 100, 1, 0.5f), 1.0f);
   EXPECT_EQ(e.r_fern(1, 100, 1, 0.5f), 1.0f);

@@ -1,22 +1,46 @@
 // The engine tests' fixture: scratch folders and ball layouts.
 #include "engine_test.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "random.h"
+#include "system_api.h"
+
+namespace {
+
+void SetEnvironment(const char* name, const std::string& value) {
+#ifdef _WIN32
+  _putenv_s(name, value.c_str());
+#else
+  setenv(name, value.c_str(), 1);
+#endif
+}
+
+}  // namespace
+
+std::filesystem::path EngineTest::WindowsDirectory() {
+  char folder[1024] = "";
+  GetWindowsDirectoryA(folder, sizeof folder);
+  return folder;
+}
 
 void EngineTest::SetUp() {
-  char pattern[] = "/tmp/tesmar-sim-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  Root = pattern;
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+  for (int attempt = 0; Root.empty(); ++attempt) {
+    const auto candidate = std::filesystem::temp_directory_path() /
+                           ("tesmar-sim-" + std::to_string(stamp) + "-" + std::to_string(attempt));
+    if (std::filesystem::create_directory(candidate)) Root = candidate;
+  }
   std::filesystem::create_directories(Root / "config");
   std::filesystem::create_directories(Root / "work");
-  // No test may touch the user's own files: the profile's Windows directory and search path
-  // point into the scratch folder.
-  setenv("XDG_CONFIG_HOME", (Root / "config").c_str(), 1);
-  setenv("HOME", Root.c_str(), 1);
+  // No test may touch the user's own files: on Linux the profile's Windows directory lies in the
+  // scratch folder (on Windows the tests run in a Wine prefix of their own), and so does the
+  // working directory, which the profile's file search looks in.
+  SetEnvironment("XDG_CONFIG_HOME", (Root / "config").string());
+  SetEnvironment("HOME", Root.string());
   SavedWorkingDirectory = std::filesystem::current_path();
   std::filesystem::current_path(Root / "work");
   set_fixed_random_seed(1234);
@@ -26,6 +50,8 @@ void EngineTest::TearDown() {
   clear_fixed_random_seed();
   std::filesystem::current_path(SavedWorkingDirectory);
   std::error_code ignored;
+  // Outside the scratch folder only on Windows, where the tests' Wine prefix holds the directory.
+  for (const char* name : {"default.tmr", "own.tmr"}) std::filesystem::remove(WindowsDirectory() / name, ignored);
   std::filesystem::remove_all(Root, ignored);
 }
 

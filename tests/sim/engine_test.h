@@ -10,6 +10,9 @@
 
 #include "phys52.h"
 
+// M_PI is not standard, and MinGW leaves it out in strict mode.
+inline constexpr double test_pi = 3.14159265358979323846;
+
 class EngineTest : public ::testing::Test {
  protected:
   void SetUp() override;
@@ -27,8 +30,9 @@ class EngineTest : public ::testing::Test {
   static void WriteText(const std::filesystem::path& path, const std::string& text);
 
   std::filesystem::path Root;
-  std::filesystem::path WindowsDirectory() const { return Root / "config" / "tes-mar"; }
-  std::filesystem::path DefaultFile() const { return WindowsDirectory() / "default.tmr"; }
+  // Where a bare file name is written: on Linux the stand-in inside Root.
+  static std::filesystem::path WindowsDirectory();
+  static std::filesystem::path DefaultFile() { return WindowsDirectory() / "default.tmr"; }
 
  private:
   std::filesystem::path SavedWorkingDirectory;

@@ -77,7 +77,7 @@ TEST_F(EngineTest, TrajectoryMovesTurnsAndSkipsTheBallsOfTheContactBeingResolved
   e.calc_trajectory(1.0f);
   EXPECT_FLOAT_EQ(e.bodies[1].x, 101.5f);
   EXPECT_FLOAT_EQ(e.bodies[9].y, 298.0f);
-  EXPECT_NEAR(e.bodies[1].theta, 6.3 - 2 * M_PI, 1e-6);
+  EXPECT_NEAR(e.bodies[1].theta, 6.3 - 2 * test_pi, 1e-6);
   EXPECT_FLOAT_EQ(e.bodies[1].phi, 1.25f);
 
   // A wind-back with contact 3 (balls 2 and 5) in the last sorted slot leaves those two alone.
