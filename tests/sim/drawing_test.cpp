@@ -19,6 +19,11 @@ class DrawingTest : public EngineTest {
     EngineTest::SetUp();
     engine = MakeEngine();
   }
+  // The engine saves its final state on destruction, before the scratch folder goes.
+  void TearDown() override {
+    engine.reset();
+    EngineTest::TearDown();
+  }
   // Draws one ball of radius r at (x, y, z) and returns the log.
   RecordingDC Draw(float x, float y, float z, float r, TColor color, float theta = 0, float phi = 0) {
     RecordingDC dc;

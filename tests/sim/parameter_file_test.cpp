@@ -21,6 +21,11 @@ class ParameterFileTest : public EngineTest {
     engine = MakeEngine();
     file = (Root / "state.tmr").string();
   }
+  // The engine saves its final state on destruction, before the scratch folder goes.
+  void TearDown() override {
+    engine.reset();
+    EngineTest::TearDown();
+  }
 
   // A known state: every value distinct and exactly representable in "%f".
   void KnownState(sim3d& e) {

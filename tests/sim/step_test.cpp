@@ -16,6 +16,11 @@ class StepTest : public EngineTest {
     engine = MakeEngine();
     Quiet(*engine);
   }
+  // The engine saves its final state on destruction, before the scratch folder goes.
+  void TearDown() override {
+    engine.reset();
+    EngineTest::TearDown();
+  }
   std::unique_ptr<sim3d> engine;
   NullDC dc;
 };
