@@ -16,6 +16,7 @@ int main(int argc, char* argv[]) {
   const std::filesystem::path root(scratch);
   std::filesystem::create_directories(root / "config");
   std::filesystem::create_directories(root / "runtime");
+  std::filesystem::permissions(root / "runtime", std::filesystem::perms::owner_all);
   setenv("XDG_CONFIG_HOME", (root / "config").c_str(), 1);
   setenv("XDG_RUNTIME_DIR", (root / "runtime").c_str(), 1);
 

@@ -1,0 +1,300 @@
+// This saver's window: the settings it reads, the engine and bitmap it makes, the box frame of the
+// first four steps, the picture Enter writes, the Retry/Cancel boxes and the final save.
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "app_test_support.h"
+#include "phys52.h"
+#include "recording_dc.h"
+
+namespace {
+
+class ProbeWindow : public TMyScrnSavWindow {
+ public:
+  ProbeWindow() : TMyScrnSavWindow(nullptr, AppName, nullptr) {}
+  void DrawFrame(TDC& dc) override {
+    ++FramesDrawn;
+    TMyScrnSavWindow::DrawFrame(dc);
+  }
+  // DrawFrame works from the screen size alone, so any size can be drawn for.
+  void PretendScreen(TSize size) { ScreenSize = size; }
+  int FramesDrawn = 0;
+};
+
+TEST(SettingsText, ReadsLikeScanfWithoutItsPitfalls) {
+  EXPECT_EQ(ReadSettingInt("12abc", 5), 12);
+  EXPECT_EQ(ReadSettingInt("  -3", 5), -3);
+  EXPECT_EQ(ReadSettingInt("abc", 5), 5);
+  EXPECT_EQ(ReadSettingInt("", 5), 5);
+  EXPECT_EQ(ReadSettingInt("99999999999999999999", 5), INT_MAX);
+  EXPECT_EQ(ReadSettingInt("-99999999999999999999", 5), INT_MIN);
+
+  char word[8];
+  ReadSettingWord("  my file.tmr", word, sizeof word);
+  EXPECT_STREQ(word, "my");
+  ReadSettingWord("abcdefghijkl", word, sizeof word);
+  EXPECT_STREQ(word, "abcdefg");
+  ReadSettingWord("   ", word, sizeof word);
+  EXPECT_STREQ(word, "");
+
+  char cut[4] = "xyz";
+  CopyCut(cut, sizeof cut, "longer");
+  EXPECT_STREQ(cut, "lon");
+  CopyCut(cut, sizeof cut, nullptr);
+  EXPECT_STREQ(cut, "");
+}
+
+class SaverWindow : public SaverFilesTest {};
+
+TEST_F(SaverWindow, WithoutASettingsFileRunsFastWithTheFrameFromARandomStart) {
+  ProbeWindow window;
+  const TSize screen = window.GetScreenSize();
+  EXPECT_EQ(screen.cx, GetSystemMetrics(SM_CXSCREEN));
+  EXPECT_EQ(screen.cy, GetSystemMetrics(SM_CYSCREEN));
+  EXPECT_EQ(App.GetSpeed(), 2);
+  EXPECT_EQ(frame_on, 1);
+  EXPECT_EQ(what_file, 1);
+  EXPECT_STREQ(param_file, "default.tmr");
+
+  // The engine's box is the screen, 1000 deep; the bitmap a pixel smaller each way.
+  const sim3d& sim = *window.GetSim();
+  EXPECT_EQ(sim.leftframe, 0);
+  EXPECT_EQ(sim.rightframe, screen.cx - 1);
+  EXPECT_EQ(sim.topframe, 0);
+  EXPECT_EQ(sim.bottomframe, screen.cy - 1);
+  EXPECT_EQ(sim.frontframe, 0);
+  EXPECT_EQ(sim.rearframe, 1000);
+  EXPECT_EQ(rightframe, screen.cx - 1);
+  EXPECT_EQ(bottomframe, screen.cy - 1);
+  EXPECT_EQ(window.GetBitmap()->Width(), screen.cx - 1);
+  EXPECT_EQ(window.GetBitmap()->Height(), screen.cy - 1);
+  // The engine saved its starting state.
+  EXPECT_TRUE(ReadWholeFile(WindowsDirectoryFile("default.tmr")).has_value());
+}
+
+TEST_F(SaverWindow, ReadsEachSettingCutAtItsBufferAndAtTheFirstBlank) {
+  WriteSettings({{"Speed", "0"}, {"Frame_on", "0"}, {"what_file", "0"},
+                 {"param_file", "abcdefghijklmnopqrstuvwxyz0123456789.tmr"}});
+  {
+    ProbeWindow window;
+    EXPECT_EQ(App.GetSpeed(), 0);
+    EXPECT_EQ(frame_on, 0);
+    EXPECT_EQ(what_file, 0);
+    EXPECT_STREQ(param_file, "abcdefghijklmnopqrstuvwxyz01234");
+  }
+  WriteSettings({{"Speed", "7"}, {"param_file", "start file.tmr"}});
+  {
+    ProbeWindow window;
+    EXPECT_EQ(App.GetSpeed(), 7);
+    EXPECT_STREQ(param_file, "start");
+  }
+  WriteSettings({{"param_file", ""}});
+  {
+    ProbeWindow window;
+    EXPECT_STREQ(param_file, "default.tmr");
+  }
+}
+
+TEST_F(SaverWindow, StartsFromTheParameterFileOnlyWhenAskedTo) {
+  {
+    TProfile start(SettingsSection, WindowsDirectoryFile("start.tmr").c_str());
+    start.WriteString("ball_N1_coordinates_x_y_z", "101.000000 202.000000 303.000000");
+    start.WriteString("ball_N1_radius", "20.000000");
+  }
+  WriteSettings({{"what_file", "0"}, {"param_file", "start.tmr"}});
+  {
+    ProbeWindow window;
+    const body& ball = window.GetSim()->bodies[1];
+    EXPECT_FLOAT_EQ(ball.x, 101.0f);
+    EXPECT_FLOAT_EQ(ball.y, 202.0f);
+    EXPECT_FLOAT_EQ(ball.z, 303.0f);
+  }
+  WriteSettings({{"what_file", "1"}});
+  {
+    ProbeWindow window;
+    const body& ball = window.GetSim()->bodies[1];
+    EXPECT_FALSE(ball.x == 101.0f && ball.y == 202.0f && ball.z == 303.0f);
+  }
+  std::remove(WindowsDirectoryFile("start.tmr").c_str());
+}
+
+TEST_F(SaverWindow, DrawsTheBoxWithItsIntegerRearWall) {
+  ProbeWindow window;
+  window.PretendScreen(TSize(800, 600));
+  RecordingDC dc;
+  window.DrawFrame(dc);
+  const std::string expected =
+      "SelectBrush hollow\n"
+      "SelectPen rgb(0,0,0) width 2 style 0\n"
+      "Rectangle 1 1 799 599\n"
+      "SelectPen rgb(255,0,0) width 2 style 0\n"
+      "Rectangle 1 1 799 599\n"
+      "Rectangle 199 149 600 450\n"
+      "MoveTo 1 1\nLineTo 199 149\n"
+      "MoveTo 799 1\nLineTo 600 149\n"
+      "MoveTo 1 599\nLineTo 199 450\n"
+      "MoveTo 799 599\nLineTo 600 450\n"
+      "RestorePen\nRestoreBrush\n";
+  EXPECT_EQ(dc.Describe(), expected);
+
+  // Without the frame setting only the black border is drawn.
+  frame_on = 0;
+  RecordingDC plain;
+  window.DrawFrame(plain);
+  EXPECT_EQ(plain.Describe(),
+            "SelectBrush hollow\nSelectPen rgb(0,0,0) width 2 style 0\nRectangle 1 1 799 599\nRestorePen\nRestoreBrush\n");
+
+  // Odd sizes round the wall toward the top left, as integer arithmetic does.
+  window.PretendScreen(TSize(1023, 767));
+  frame_on = 1;
+  RecordingDC odd;
+  window.DrawFrame(odd);
+  EXPECT_EQ(odd.OfKind(RecordedCall::Kind::Rectangle).at(2).box, TRect(255, 191, 767, 575));
+}
+
+std::vector<body> Balls(const sim3d& sim) { return std::vector<body>(sim.bodies + 1, sim.bodies + 1 + sim.n_balls); }
+
+// How far positions and velocities moved: a step moves the balls, or (from rest) accelerates them.
+double Change(const std::vector<body>& before, const std::vector<body>& after) {
+  double total = 0;
+  for (std::size_t i = 0; i < after.size() && i < before.size(); ++i) {
+    total += std::fabs(after[i].x - before[i].x) + std::fabs(after[i].y - before[i].y) +
+             std::fabs(after[i].z - before[i].z) + std::fabs(after[i].vx - before[i].vx) +
+             std::fabs(after[i].vy - before[i].vy) + std::fabs(after[i].vz - before[i].vz);
+  }
+  return total;
+}
+
+TEST_F(SaverWindow, TheFirstFourStepsDrawTheFrameAndEveryStepAdvancesTheEngine) {
+  ProbeWindow window;
+  const int expectedFirst[] = {2, 3, 4, 0, 0, 0};
+  for (int step = 0; step < 6; ++step) {
+    const std::vector<body> before = Balls(*window.GetSim());
+    window.AnimateScreen();
+    EXPECT_EQ(first, expectedFirst[step]) << "step " << step + 1;
+    EXPECT_EQ(window.FramesDrawn, step < 4 ? step + 1 : 4) << "step " << step + 1;
+    EXPECT_GT(Change(before, Balls(*window.GetSim())), 0.0) << "step " << step + 1;
+  }
+
+  // The red front edge and the rear wall's left edge are in the picture.
+  const TDib picture(*window.GetBitmap());
+  const int middle = picture.Height() / 2;
+  const auto pixel = [&](int x, int y) { return picture.Pixels()[static_cast<std::size_t>(y * picture.Width() + x)]; };
+  EXPECT_EQ(pixel(1, middle), 0xFF0000u);
+  const int cx = window.GetScreenSize().cx;
+  const int wallLeft = static_cast<int>((cx - 1 - cx * 1000 / 2000) * 0.5);
+  EXPECT_EQ(pixel(wallLeft, middle), 0xFF0000u);
+}
+
+TEST_F(SaverWindow, EnterWritesThePictureIntoTheWindowsDirectory) {
+  ProbeWindow window;
+  for (int step = 0; step < 5; ++step) window.AnimateScreen();
+  TMessage enter{WM_KEYDOWN, VK_RETURN, 1, 0};
+  window.Dispatch(enter);
+
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+  ASSERT_TRUE(ReadBmpFile(WindowsDirectoryFile("tmp.bmp"), width, height, pixels));
+  EXPECT_EQ(width, window.GetScreenSize().cx - 1);
+  EXPECT_EQ(height, window.GetScreenSize().cy - 1);
+  EXPECT_EQ(pixels, TDib(*window.GetBitmap()).Pixels());
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(SaverWindow, APictureThatCannotBeWrittenIsReportedAndTheSaverGoesOn) {
+  ProbeWindow window;
+  const std::string path = WindowsDirectoryFile("tmp.bmp");
+  std::filesystem::create_directory(path);
+  window.SaveScreen();
+  std::filesystem::remove(path);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Disk error saving bitmap!");
+  EXPECT_EQ(Boxes[0].Caption, AppName);
+  EXPECT_EQ(Boxes[0].Type, MB_OK);
+  window.AnimateScreen();
+}
+
+#ifndef _WIN32
+// The Windows directory once came in a 140-character buffer; a longer one must still get the picture.
+TEST_F(SaverWindow, ALongWindowsDirectoryGetsThePictureAtItsFullPath) {
+  ProbeWindow window;
+  const std::string previous = std::getenv("XDG_CONFIG_HOME");
+  const std::string deep = previous + "/" + std::string(120, 'd') + "/" + std::string(60, 'e');
+  setenv("XDG_CONFIG_HOME", deep.c_str(), 1);
+  const std::string path = WindowsDirectoryFile("tmp.bmp");
+  window.SaveScreen();
+  setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
+
+  EXPECT_GT(path.size(), 200u);
+  EXPECT_EQ(path, deep + "/tes-mar/tmp.bmp");
+  int width = 0;
+  int height = 0;
+  std::vector<std::uint32_t> pixels;
+  EXPECT_TRUE(ReadBmpFile(path, width, height, pixels));
+  EXPECT_TRUE(Boxes.empty());
+  std::filesystem::remove_all(previous + "/" + std::string(120, 'd'));
+}
+#endif
+
+TEST_F(SaverWindow, DestroyingTheWindowSavesTheFinalState) {
+  auto window = std::make_unique<ProbeWindow>();
+  const auto start = ReadWholeFile(WindowsDirectoryFile("default.tmr"));
+  ASSERT_TRUE(start.has_value());
+  for (int step = 0; step < 20; ++step) window->AnimateScreen();
+  window.reset();
+  const auto end = ReadWholeFile(WindowsDirectoryFile("default.tmr"));
+  ASSERT_TRUE(end.has_value());
+  EXPECT_NE(*end, *start);
+  EXPECT_NE(end->find("ball_N9_red_green_blue_0-255="), std::string::npos);
+}
+
+// --- Retry and Cancel ----------------------------------------------------------------------------
+
+class RetryBoxes : public SaverFilesTest {
+ protected:
+  void RunFailing(int failures, int& runs) {
+    TWindow owner(nullptr, "owner");
+    RetryOrExit<const char*>(
+        owner,
+        [&] {
+          if (runs++ < failures) throw "matherror occured";
+        },
+        [](const char* text) { return text; });
+  }
+};
+
+TEST_F(RetryBoxes, RetryRunsTheStepAgainUntilItSucceeds) {
+  BoxAnswer = IDRETRY;
+  int runs = 0;
+  RunFailing(2, runs);
+  EXPECT_EQ(runs, 3);
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[0].Text, "matherror occured");
+  EXPECT_EQ(Boxes[0].Caption, AppName);
+  EXPECT_EQ(Boxes[0].Type, MB_RETRYCANCEL);
+}
+
+#ifdef _WIN32
+const auto ExitedMinusOne = ::testing::ExitedWithCode(-1);
+#else
+const auto ExitedMinusOne = ::testing::ExitedWithCode(255);
+#endif
+
+TEST_F(RetryBoxes, CancelEndsTheProcessWithMinusOne) {
+  BoxAnswer = IDCANCEL;
+  int runs = 0;
+  EXPECT_EXIT(RunFailing(1, runs), ExitedMinusOne, "");
+}
+
+TEST_F(RetryBoxes, ABoxThatCannotBeShownEndsTheProcessRatherThanLooping) {
+  BoxAnswer = 0;
+  int runs = 0;
+  EXPECT_EXIT(RunFailing(1000000, runs), ExitedMinusOne, "");
+}
+
+}  // namespace

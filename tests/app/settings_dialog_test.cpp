@@ -1,0 +1,167 @@
+// The settings dialog on its real template: what it shows from "tes-mar.ini", what OK stores, that
+// Cancel and the close box store nothing, "Browse..."; and the entry's check for a running saver.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app_test_support.h"
+
+namespace {
+
+class SettingsDialog : public SaverFilesTest {
+ protected:
+  std::unique_ptr<TScrnSavDlg> Open() {
+    auto dialog = std::make_unique<TScrnSavDlg>(nullptr, "IDD_CONFIGURE", &App);
+    EXPECT_TRUE(dialog->Create());
+    return dialog;
+  }
+  void Command(TScrnSavDlg& dialog, int id) {
+    TMessage command{WM_COMMAND, MAKEWPARAM(id, 0), 0, 0};
+    dialog.Dispatch(command);
+    App.PumpWaitingMessages();
+  }
+  static std::string FileField(const TScrnSavDlg& dialog) {
+    char text[300] = "";
+    dialog.GetDlgItemText(104, text, sizeof text);
+    return text;
+  }
+  static std::vector<UINT> Checks(const TScrnSavDlg& dialog, std::initializer_list<int> ids) {
+    std::vector<UINT> states;
+    for (int id : ids) states.push_back(dialog.IsDlgButtonChecked(id));
+    return states;
+  }
+};
+
+TEST_F(SettingsDialog, WithoutASettingsFileShowsItsDefaultsAndOkStoresThem) {
+  auto dialog = Open();
+  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{0, 1, 0}));
+  EXPECT_EQ(dialog->IsDlgButtonChecked(102), 1u);
+  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{0, 1}));
+  EXPECT_EQ(FileField(*dialog), "default.tmr");
+
+  Command(*dialog, IDOK);
+  EXPECT_EQ(dialog->GetReturnValue(), IDOK);
+  EXPECT_EQ(Setting("Speed"), "1");
+  EXPECT_EQ(Setting("Frame_on"), "1");
+  EXPECT_EQ(Setting("what_file"), "1");
+  EXPECT_EQ(Setting("param_file"), "default.tmr");
+}
+
+TEST_F(SettingsDialog, ShowsTheStoredSettingsAndStoresWhatTheUserChanged) {
+  WriteSettings({{"Speed", "0"}, {"Frame_on", "0"}, {"what_file", "0"}, {"param_file", "mine.tmr extra"}});
+  auto dialog = Open();
+  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{1, 0, 0}));
+  EXPECT_EQ(dialog->IsDlgButtonChecked(102), 0u);
+  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{1, 0}));
+  EXPECT_EQ(FileField(*dialog), "mine.tmr");
+
+  dialog->CheckRadioButton(121, 123, 123);
+  dialog->CheckDlgButton(102, BST_CHECKED);
+  dialog->CheckRadioButton(105, 107, 107);
+  dialog->SetDlgItemText(104, "");
+  Command(*dialog, IDOK);
+  EXPECT_EQ(Setting("Speed"), "2");
+  EXPECT_EQ(Setting("Frame_on"), "1");
+  EXPECT_EQ(Setting("what_file"), "1");
+  EXPECT_EQ(Setting("param_file"), "");
+}
+
+TEST_F(SettingsDialog, OddStoredValuesShowNoSpeedAndStartWithTheFile) {
+  WriteSettings({{"Speed", "5"}, {"what_file", "3"}, {"param_file", ""}});
+  auto dialog = Open();
+  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{0, 0, 0}));
+  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{1, 0}));
+  EXPECT_EQ(FileField(*dialog), "");
+  Command(*dialog, IDOK);
+  EXPECT_EQ(Setting("Speed"), "2");
+  EXPECT_EQ(Setting("what_file"), "0");
+}
+
+TEST_F(SettingsDialog, CancelAndTheCloseBoxStoreNothing) {
+  auto cancelled = Open();
+  cancelled->CheckRadioButton(121, 123, 121);
+  Command(*cancelled, IDCANCEL);
+  EXPECT_EQ(cancelled->GetReturnValue(), IDCANCEL);
+  EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
+
+  auto closed = Open();
+  TMessage close{WM_CLOSE, 0, 0, 0};
+  closed->Dispatch(close);
+  App.PumpWaitingMessages();
+  EXPECT_EQ(closed->GetReturnValue(), IDCANCEL);
+  EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
+}
+
+TEST_F(SettingsDialog, BrowseOffersParameterFilesAndOkStoresTheChoiceCut) {
+  const std::string chosen = "/some/rather/long/folder/for/parameters/start-here.tmr";
+  struct Offer {
+    DWORD Flags;
+    std::string Filter, InitialDir, DefaultExtension;
+  };
+  std::vector<Offer> offers;
+  SetFileDialogHook([&](TOpenSaveDialog::TData& data) {
+    offers.push_back({data.Flags, data.Filter, data.InitialDir, data.DefaultExtension});
+    CopyCut(data.FileName, static_cast<std::size_t>(data.MaxPath), chosen.c_str());
+    return IDOK;
+  });
+  auto dialog = Open();
+  Command(*dialog, 106);
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].Flags, 0x1804u);
+  EXPECT_EQ(offers[0].Filter, "Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*");
+  EXPECT_EQ(offers[0].InitialDir, WindowsDirectory());
+  EXPECT_EQ(offers[0].DefaultExtension, "*");
+  EXPECT_EQ(FileField(*dialog), chosen);
+  // Browsing alone stores nothing.
+  EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
+
+  Command(*dialog, IDOK);
+  EXPECT_EQ(Setting("param_file"), chosen.substr(0, 39));
+  EXPECT_STREQ(param_file, chosen.substr(0, 39).c_str());
+}
+
+TEST_F(SettingsDialog, ABrowseThatIsCancelledLeavesTheField) {
+  SetFileDialogHook([](TOpenSaveDialog::TData& data) {
+    CopyCut(data.FileName, static_cast<std::size_t>(data.MaxPath), "/not/taken.tmr");
+    return IDCANCEL;
+  });
+  auto dialog = Open();
+  Command(*dialog, 106);
+  EXPECT_EQ(FileField(*dialog), "default.tmr");
+}
+
+// --- the entry ----------------------------------------------------------------------------------
+
+#ifndef _WIN32
+std::vector<std::string> traces;
+void RecordTrace(const char* text) { traces.emplace_back(text); }
+std::string commandLine;
+const char* TestCommandLine() { return commandLine.c_str(); }
+
+// Linux's password change leaves a trace, which shows whether the entry went as far as Run.
+TEST(Entry, DoesNothingWhileASaverRunsAndLeavesTheFlagAsItWas) {
+  SetCommandLineSource(&TestCommandLine);
+  SetDebugListener(&RecordTrace);
+  commandLine = "tesmar /a";
+
+  traces.clear();
+  EXPECT_FALSE(IsSaverRunning());
+  EXPECT_FALSE(IsSaverRunning());
+  EXPECT_EQ(OwlMain(0, nullptr), 0);
+  EXPECT_EQ(traces.size(), 1u);
+
+  UINT previous = 0;
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+  traces.clear();
+  EXPECT_TRUE(IsSaverRunning());
+  EXPECT_TRUE(IsSaverRunning());
+  EXPECT_EQ(OwlMain(0, nullptr), 0);
+  EXPECT_TRUE(traces.empty());
+
+  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
+  SetDebugListener(nullptr);
+  SetCommandLineSource(nullptr);
+}
+#endif
+
+}  // namespace
