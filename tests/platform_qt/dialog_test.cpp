@@ -1,0 +1,336 @@
+// Dialogs on Qt: the resource script reader, the settings dialog built from the embedded script
+// (ids, texts, layout, groups, check states, text cut to size), commands, modal runs, file dialog.
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "framework.h"
+#include "qt_backend.h"
+#include "qt_dialog.h"
+#include "resource_script.h"
+
+namespace {
+
+using resource_script::TControlKind;
+
+// --- the reader -------------------------------------------------------------------------------
+
+TEST(ResourceScript, EmbeddedScriptHoldsTheSettingsDialogInTemplateOrder) {
+  const resource_script::TDialog* dialog = qt_backend::ProgramResources().FindDialog("idd_configure");
+  ASSERT_NE(dialog, nullptr);
+  EXPECT_EQ(dialog->Caption, "Tesmar v1.3");
+  EXPECT_EQ(dialog->Width, 172);
+  EXPECT_EQ(dialog->Height, 150);
+  EXPECT_EQ(dialog->FontSize, 8);
+  EXPECT_EQ(dialog->FontFace, "MS Sans Serif");
+  EXPECT_EQ(dialog->Style & 0x80u, 0x80u);  // DS_MODALFRAME
+  EXPECT_EQ(dialog->Style & resource_script::StyleSysMenu, resource_script::StyleSysMenu);
+
+  struct TExpected {
+    int Id;
+    TControlKind Kind;
+    const char* Text;
+    int X, Y, Width, Height;
+  };
+  const TExpected expected[] = {
+      {115, TControlKind::GroupBox, "Speed", 6, 4, 98, 51},
+      {121, TControlKind::AutoRadioButton, "Slow", 12, 16, 48, 12},
+      {122, TControlKind::AutoRadioButton, "Medium", 12, 28, 48, 12},
+      {123, TControlKind::AutoRadioButton, "Fast", 12, 40, 48, 12},
+      {1, TControlKind::DefPushButton, "OK", 120, 8, 48, 14},
+      {2, TControlKind::PushButton, "Cancel", 120, 40, 48, 14},
+      {101, TControlKind::GroupBox, "Graphic settings", 4, 56, 164, 24},
+      {102, TControlKind::AutoCheckBox, "Show Frame", 8, 64, 52, 12},
+      {103, TControlKind::GroupBox, "Parameter file", 4, 80, 164, 40},
+      {104, TControlKind::Edit, "default.tmr", 48, 88, 116, 12},
+      {105, TControlKind::AutoRadioButton, "Start with", 8, 90, 40, 8},
+      {107, TControlKind::AutoRadioButton, "Start with random parameters", 8, 104, 108, 8},
+      {106, TControlKind::PushButton, "Browse...", 128, 104, 36, 12},
+      {109, TControlKind::Edit, "0", 100, 65, 28, 12},
+      {-1, TControlKind::Static, "Reinit after", 64, 66, 36, 12},
+      {-1, TControlKind::Static, "min.", 131, 66, 16, 12},
+  };
+  ASSERT_EQ(dialog->Controls.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    const resource_script::TControl& control = dialog->Controls[i];
+    EXPECT_EQ(control.Id, expected[i].Id) << "control " << i;
+    EXPECT_EQ(control.Kind, expected[i].Kind) << "control " << i;
+    EXPECT_EQ(control.Text, expected[i].Text) << "control " << i;
+    EXPECT_EQ((std::vector<int>{control.X, control.Y, control.Width, control.Height}),
+              (std::vector<int>{expected[i].X, expected[i].Y, expected[i].Width, expected[i].Height}))
+        << "control " << i;
+  }
+  // The speed buttons form one group, the start buttons another.
+  const std::vector<int> groups = resource_script::ControlGroups(*dialog);
+  EXPECT_EQ(groups[1], groups[3]);
+  EXPECT_EQ(groups[10], groups[11]);
+  EXPECT_NE(groups[1], groups[10]);
+  EXPECT_EQ(qt_backend::ProgramResources().Icons.size(), 1u);
+}
+
+TEST(ResourceScript, UnknownControlKindsAndNamesFailLoudly) {
+  const char* listBox = "X DIALOG 0, 0, 10, 10\nBEGIN\n  LISTBOX 5, 1, 1, 8, 8\nEND\n";
+  try {
+    resource_script::Parse(listBox);
+    FAIL() << "a list box was accepted";
+  } catch (const resource_script::TScriptError& error) {
+    EXPECT_NE(std::string(error.what()).find("line 3"), std::string::npos) << error.what();
+    EXPECT_NE(std::string(error.what()).find("unknown control kind 'LISTBOX'"), std::string::npos) << error.what();
+  }
+  const char* broken[] = {
+      "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", IDC_MISSING, 1, 1, 8, 8\nEND\n",
+      "X DIALOG 0, 0, 10, 10\nBEGIN\n  CONTROL \"a\", 1, \"COMBOBOX\", 0, 1, 1, 8, 8\nEND\n",
+      "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a, 1, 1, 1, 8, 8\nEND\n",
+      "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", 1, 1, 1, 8, 8\n",
+      "#define A A\nX DIALOG 0, 0, 10, A\nBEGIN\nEND\n",
+      "#ifdef X\nX DIALOG 0, 0, 10, 10\nBEGIN\nEND\n",
+      "X MENU\nBEGIN\nEND\n",
+  };
+  for (const char* script : broken) EXPECT_THROW(resource_script::Parse(script), resource_script::TScriptError) << script;
+}
+
+TEST(ResourceScript, DefinesStyleExpressionsAndGenericControls) {
+  const char* script =
+      "#include <windows.h>\n"
+      "#define IDC_NAME 40 /* a field */\n"
+      "#define IDC_NEXT (IDC_NAME + 1)\n"
+      "N DIALOGEX 1, 2, 30, 40, 0\n"
+      "FONT 9, \"Tahoma\", 400, 0, 1\n"
+      "{\n"
+      "  EDITTEXT IDC_NAME, 1, 2, 3, 4, ES_AUTOHSCROLL | NOT WS_TABSTOP\n"
+      "  CONTROL \"Say \"\"hi\"\"\", IDC_NEXT, \"Button\", BS_AUTOCHECKBOX | WS_TABSTOP, 5, 6, 7, 8\n"
+      "  RTEXT \"r\", -1, 0, 0, 1, 1, NOT WS_GROUP\n"
+      "}\n";
+  const resource_script::TScript parsed = resource_script::Parse(script);
+  const resource_script::TDialog* dialog = parsed.FindDialog("n");
+  ASSERT_NE(dialog, nullptr);
+  ASSERT_EQ(dialog->Controls.size(), 3u);
+  EXPECT_EQ(dialog->Controls[0].Id, 40);
+  EXPECT_EQ(dialog->Controls[0].Style & 0x80u, 0x80u);
+  EXPECT_EQ(dialog->Controls[0].Style & resource_script::StyleTabStop, 0u);
+  EXPECT_EQ(dialog->Controls[0].Style & resource_script::StyleBorder, resource_script::StyleBorder);
+  EXPECT_EQ(dialog->Controls[1].Id, 41);
+  EXPECT_EQ(dialog->Controls[1].Kind, TControlKind::AutoCheckBox);
+  EXPECT_EQ(dialog->Controls[1].Text, "Say \"hi\"");
+  EXPECT_EQ(dialog->Controls[2].Style & resource_script::StyleGroup, 0u);
+  EXPECT_EQ(dialog->FontFace, "Tahoma");
+}
+
+// --- the dialog -------------------------------------------------------------------------------
+
+std::vector<std::string> commands;
+
+class TSettingsDialog : public TDialog {
+ public:
+  explicit TSettingsDialog(TWindow* parent = nullptr) : TDialog(parent, "IDD_CONFIGURE") {}
+  void CmBrowse() { commands.push_back("browse"); }
+  void CloseWindow(int returnValue) override {
+    commands.push_back("close " + std::to_string(returnValue));
+    TDialog::CloseWindow(returnValue);
+  }
+  void SetupWindow() override {
+    TDialog::SetupWindow();
+    // The controls exist by now.
+    SetupSawEdit = qt_backend::WidgetOf(GetHandle())->Control(104) != nullptr;
+    if (OnSetup) OnSetup(*this);
+  }
+  bool SetupSawEdit = false;
+  std::function<void(TSettingsDialog&)> OnSetup;
+  DECLARE_WINDOW_RESPONSES()
+};
+
+const TResponseTable& TSettingsDialog::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      RespondCommand<&TDialog::CmCancel>(IDCANCEL),
+      RespondCommand<&TSettingsDialog::CmBrowse>(106),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TDialog::ResponseTable()};
+  return table;
+}
+
+QAbstractButton* Button(const TWindow& dialog, int id) {
+  return qobject_cast<QAbstractButton*>(qt_backend::WidgetOf(dialog.GetHandle())->Control(id)->Widget);
+}
+
+TEST(QtDialog, BuiltFromTheTemplateWithItsTextsLayoutAndFocusOrder) {
+  TSettingsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  EXPECT_TRUE(dialog.SetupSawEdit);
+  qt_backend::TWindowWidget& widget = *qt_backend::WidgetOf(dialog.GetHandle());
+  EXPECT_EQ(widget.windowTitle(), "Tesmar v1.3");
+  const qt_backend::TDialogUnits units = qt_backend::DialogUnitsOf(widget.font());
+  EXPECT_EQ(widget.size(), qt_backend::MapDialogRect(units, 0, 0, 172, 150).size());
+  EXPECT_EQ(widget.Control(115)->Widget->geometry(), qt_backend::MapDialogRect(units, 6, 4, 98, 51));
+
+  char text[64];
+  EXPECT_EQ(dialog.GetDlgItemText(104, text, sizeof text), 11);
+  EXPECT_STREQ(text, "default.tmr");
+  dialog.GetDlgItemText(109, text, sizeof text);
+  EXPECT_STREQ(text, "0");
+  dialog.GetDlgItemText(106, text, sizeof text);
+  EXPECT_STREQ(text, "Browse...");
+  EXPECT_EQ(dialog.GetDlgItemText(999, text, sizeof text), 0);
+  EXPECT_STREQ(text, "");
+
+  // Tab visits the controls in the template's order (group boxes and labels take no focus).
+  std::vector<int> order;
+  QWidget* first = widget.Control(121)->Widget;
+  QWidget* next = first;
+  do {
+    for (const qt_backend::TControl& control : widget.Controls) {
+      if (control.Widget == next && (next->focusPolicy() & Qt::TabFocus)) order.push_back(control.Id);
+    }
+    next = next->nextInFocusChain();
+  } while (next != first && order.size() < 40);
+  EXPECT_EQ(order, (std::vector<int>{121, 122, 123, 1, 2, 102, 104, 105, 107, 106, 109}));
+}
+
+TEST(QtDialog, ItemTextIsCutToSizeMinusOneAndNeverInsideACharacter) {
+  TSettingsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  char text[8];
+  std::memset(text, 'x', sizeof text);
+  EXPECT_EQ(dialog.GetDlgItemText(104, text, 5), 4);
+  EXPECT_STREQ(text, "defa");
+  EXPECT_EQ(text[5], 'x');  // nothing written past the size
+  EXPECT_EQ(dialog.GetDlgItemText(104, text, 1), 0);
+  EXPECT_STREQ(text, "");
+  EXPECT_EQ(dialog.GetDlgItemText(104, text, 0), 0);
+
+  dialog.SetDlgItemText(104, "a\xC3\xA9z");  // "aéz": the é takes two bytes
+  EXPECT_EQ(dialog.GetDlgItemText(104, text, 3), 1);
+  EXPECT_STREQ(text, "a");
+  EXPECT_EQ(dialog.GetDlgItemText(104, text, 4), 3);
+  EXPECT_STREQ(text, "a\xC3\xA9");
+}
+
+TEST(QtDialog, RadioGroupsExcludeWithinTheirGroupOnly) {
+  TSettingsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  dialog.CheckRadioButton(121, 123, 122);
+  dialog.CheckRadioButton(105, 107, 107);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(121), BST_UNCHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(122), BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(107), BST_CHECKED);
+
+  // A click on an automatic radio button clears the others of its group and nothing else.
+  Button(dialog, 123)->click();
+  EXPECT_EQ(dialog.IsDlgButtonChecked(122), BST_UNCHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(123), BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(107), BST_CHECKED);
+  Button(dialog, 123)->click();  // clicking the checked one keeps it checked
+  EXPECT_EQ(dialog.IsDlgButtonChecked(123), BST_CHECKED);
+
+  // An id outside the range clears the whole range.
+  dialog.CheckRadioButton(121, 123, 0);
+  for (int id : {121, 122, 123}) EXPECT_EQ(dialog.IsDlgButtonChecked(id), BST_UNCHECKED);
+
+  dialog.CheckDlgButton(102, BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(102), BST_CHECKED);
+  Button(dialog, 102)->click();
+  EXPECT_EQ(dialog.IsDlgButtonChecked(102), BST_UNCHECKED);
+}
+
+TEST(QtDialog, ButtonsAndKeysReachTheResponseTableAsCommands) {
+  commands.clear();
+  TSettingsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  Button(dialog, 106)->click();
+  qt_backend::PumpMessages();
+  EXPECT_EQ(commands, (std::vector<std::string>{"browse"}));
+
+  // Enter presses the default button: OK, which closes through CloseWindow.
+  QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+  QApplication::sendEvent(qt_backend::WidgetOf(dialog.GetHandle()), &enter);
+  qt_backend::PumpMessages();
+  EXPECT_EQ(commands, (std::vector<std::string>{"browse", "close 1"}));
+  EXPECT_EQ(dialog.GetHandle(), nullptr);
+  EXPECT_EQ(dialog.GetReturnValue(), IDOK);
+
+  // Escape cancels without going through the derived CloseWindow.
+  commands.clear();
+  ASSERT_TRUE(dialog.Create());
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(qt_backend::WidgetOf(dialog.GetHandle()), &escape);
+  qt_backend::PumpMessages();
+  EXPECT_TRUE(commands.empty());
+  EXPECT_EQ(dialog.GetHandle(), nullptr);
+  EXPECT_EQ(dialog.GetReturnValue(), IDCANCEL);
+}
+
+TEST(QtDialog, ExecuteRunsModallyAndReturnsTheCodeCloseWindowGave) {
+  commands.clear();
+  TFrameWindow owner(nullptr, "owner");
+  ASSERT_TRUE(owner.Create());
+  TSettingsDialog dialog(&owner);
+  dialog.OnSetup = [](TSettingsDialog& self) {
+    const HWND handle = self.GetHandle();
+    // The user picks "Fast" and presses OK a little later.
+    QTimer::singleShot(20, [handle] {
+      qt_backend::TWindowWidget* widget = qt_backend::WidgetOf(handle);
+      qobject_cast<QAbstractButton*>(widget->Control(123)->Widget)->click();
+      qobject_cast<QAbstractButton*>(widget->Control(IDOK)->Widget)->click();
+    });
+  };
+  EXPECT_EQ(dialog.Execute(), IDOK);
+  EXPECT_EQ(commands, (std::vector<std::string>{"close 1"}));
+  EXPECT_EQ(dialog.GetHandle(), nullptr);
+  EXPECT_FALSE(dialog.IsModalRunning());
+
+  // The close box cancels.
+  dialog.OnSetup = [](TSettingsDialog& self) {
+    const HWND handle = self.GetHandle();
+    QTimer::singleShot(20, [handle] { qt_backend::WidgetOf(handle)->close(); });
+  };
+  EXPECT_EQ(dialog.Execute(), IDCANCEL);
+
+  TDialog missing(nullptr, "NO_SUCH_DIALOG");
+  EXPECT_EQ(missing.Execute(), -1);
+}
+
+// --- the file dialog --------------------------------------------------------------------------
+
+TEST(QtFileDialog, FiltersBecomeQtNameFilters) {
+  EXPECT_EQ(qt_backend::NameFilters("Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*"),
+            (QStringList{"Configuration Files (*.tmr)", "All Files (*)"}));
+  EXPECT_EQ(qt_backend::NameFilters("Pictures|*.bmp;*.png|dangling"), (QStringList{"Pictures (*.bmp *.png)"}));
+}
+
+TEST(QtFileDialog, OnlyAnExistingFileWhosePathFitsIsAccepted) {
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const QString existing = folder.filePath("start.tmr");
+  QFile file(existing);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.close();
+
+  TOpenSaveDialog::TData data(OFN_FILEMUSTEXIST, "All|*.*");
+  EXPECT_EQ(qt_backend::AcceptChosenFile(data, existing), IDOK);
+  EXPECT_EQ(QString::fromUtf8(data.FileName), existing);
+  EXPECT_EQ(qt_backend::AcceptChosenFile(data, folder.filePath("missing.tmr")), IDCANCEL);
+  EXPECT_EQ(qt_backend::AcceptChosenFile(data, QString()), IDCANCEL);
+
+  TOpenSaveDialog::TData tight(OFN_FILEMUSTEXIST, "All|*.*", nullptr, nullptr, nullptr, 8);
+  std::strcpy(tight.FileName, "old");
+  EXPECT_EQ(qt_backend::AcceptChosenFile(tight, existing), IDCANCEL);
+  EXPECT_STREQ(tight.FileName, "old");
+
+  // The hook stands in for the user.
+  SetFileDialogHook([&existing](TOpenSaveDialog::TData& chosen) {
+    return qt_backend::AcceptChosenFile(chosen, existing);
+  });
+  TOpenSaveDialog::TData hooked(OFN_FILEMUSTEXIST, "All|*.*");
+  EXPECT_EQ(TFileOpenDialog(nullptr, hooked).Execute(), IDOK);
+  EXPECT_EQ(QString::fromUtf8(hooked.FileName), existing);
+  SetFileDialogHook({});
+}
+
+}  // namespace
