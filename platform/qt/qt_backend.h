@@ -30,6 +30,9 @@ TWindow* WindowOf(HWND handle);
 std::vector<HWND> RegisteredWindows();
 HWND DesktopHandle();
 
+// Raises and activates a top-level window (off-screen platforms have no stacking to change).
+void BringToFront(QWidget& window);
+
 // The primary screen in device pixels, and its device pixels per Qt logical pixel.
 QRect ScreenRect();
 double ScreenScale();

@@ -393,8 +393,7 @@ int TDialog::Execute() {
                            : (widget->screen() ? widget->screen()->availableGeometry() : QRect());
   if (area.isValid()) widget->move(area.center() - widget->rect().center());
   widget->show();
-  widget->raise();
-  widget->activateWindow();
+  BringToFront(*widget);
   for (const qt_backend::TControl& control : widget->Controls) {
     if (control.Widget->focusPolicy() == Qt::StrongFocus && control.Widget->isEnabled()) {
       control.Widget->setFocus(Qt::OtherFocusReason);

@@ -30,7 +30,6 @@ struct TDeviceDC::TState {
 
   TPen Pen{TColor(0, 0, 0), 1, PS_SOLID};
   TBrush Brush{TColor(255, 255, 255)};
-  bool ToolsChanged = true;
   QPoint Position;
   int Rop = R2_COPYPEN;
 
@@ -69,7 +68,6 @@ struct TDeviceDC::TState {
       return nullptr;
     }
     Painter->setRenderHint(QPainter::Antialiasing, false);
-    ToolsChanged = true;
     return &*Painter;
   }
 
@@ -116,7 +114,6 @@ struct TDeviceDC::TState {
       case 7 /* R2_XORPEN */: painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
       default: painter.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
     }
-    ToolsChanged = false;
   }
 };
 
@@ -180,12 +177,10 @@ bool TDeviceDC::IsValid() const {
 
 void TDeviceDC::SelectObject(const TPen& pen) {
   State->Pen = pen;
-  State->ToolsChanged = true;
 }
 
 void TDeviceDC::SelectObject(const TBrush& brush) {
   State->Brush = brush;
-  State->ToolsChanged = true;
 }
 
 // A context starts with a black one-pixel pen and a white brush.
@@ -202,7 +197,6 @@ int TDeviceDC::SetROP2(int mode) {
     case R2_WHITE: {
       const int previous = State->Rop;
       State->Rop = mode;
-      State->ToolsChanged = true;
       return previous;
     }
     default:

@@ -167,9 +167,9 @@ bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message) {
 }
 
 void WatchApplicationState() {
-  static bool watching = false;
-  if (watching || !HasGui()) return;
-  watching = true;
+  static QPointer<QGuiApplication> watched;
+  if (!HasGui() || watched == qGuiApp) return;
+  watched = qGuiApp;
   QObject::connect(qGuiApp, &QGuiApplication::applicationStateChanged, qGuiApp,
                    [](Qt::ApplicationState state) {
                      const bool active = state == Qt::ApplicationActive;

@@ -177,6 +177,12 @@ void TWindowWidget::keyPressEvent(QKeyEvent* event) {
   event->accept();
 }
 
+void BringToFront(QWidget& window) {
+  const QString platform = QGuiApplication::platformName();
+  if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) window.raise();
+  window.activateWindow();
+}
+
 }  // namespace qt_backend
 
 using namespace qt_backend;
@@ -296,10 +302,7 @@ bool TWindow::ShowWindow(int command) {
       }
       break;
   }
-  if (widget->isWindow() && command != ShowNoActivate && command != ShowNA) {
-    widget->raise();
-    widget->activateWindow();
-  }
+  if (widget->isWindow() && command != ShowNoActivate && command != ShowNA) BringToFront(*widget);
   return wasVisible;
 }
 

@@ -97,6 +97,19 @@ TEST(ResourceScript, UnknownControlKindsAndNamesFailLoudly) {
   for (const char* script : broken) EXPECT_THROW(resource_script::Parse(script), resource_script::TScriptError) << script;
 }
 
+TEST(ResourceScript, HostileScriptsFailInsteadOfRunningAway) {
+  // Deep nesting would exhaust the stack; doubling macros would take 2^30 steps.
+  const std::string deep = "X DIALOG 0, 0, 10, " + std::string(100000, '(') + "1\nBEGIN\nEND\n";
+  EXPECT_THROW(resource_script::Parse(deep), resource_script::TScriptError);
+  std::string doubling;
+  for (int i = 0; i < 30; ++i) {
+    const std::string next = "M" + std::to_string(i + 1);
+    doubling += "#define M" + std::to_string(i) + " (" + next + "|" + next + ")\n";
+  }
+  doubling += "#define M30 1\nX DIALOG 0, 0, 10, M0\nBEGIN\nEND\n";
+  EXPECT_THROW(resource_script::Parse(doubling), resource_script::TScriptError);
+}
+
 TEST(ResourceScript, DefinesStyleExpressionsAndGenericControls) {
   const char* script =
       "#include <windows.h>\n"

@@ -14,6 +14,9 @@ namespace {
 constexpr std::uint32_t Child = 0x40000000;
 constexpr std::uint32_t Popup = 0x80000000;
 constexpr int MacroDepthLimit = 32;
+// Bounds for hostile scripts: how deep an expression nests, how many macro uses one script may make.
+constexpr int NestingLimit = 64;
+constexpr int ExpansionLimit = 10000;
 
 // The system's constants a script may name without including anything.
 const std::map<std::string, std::int64_t, std::less<>>& KnownNames() {
@@ -354,6 +357,11 @@ class TParser {
 
   TValue Term(TSource& source) {
     const TToken token = source.Peek();
+    if (++Nesting > NestingLimit) TLexer::Raise(token.Line, "expression nested too deeply");
+    struct TLeave {
+      int& Depth;
+      ~TLeave() { --Depth; }
+    } leave{Nesting};
     if (token.Type == TTokenType::Number) {
       source.Take();
       return TValue{token.Value, 0};
@@ -382,6 +390,7 @@ class TParser {
 
   TValue Evaluate(const std::string& name, int depth, int line) {
     if (depth > MacroDepthLimit) TLexer::Raise(line, "macro '" + name + "' refers to itself");
+    if (++Expansions > ExpansionLimit) TLexer::Raise(line, "too many macro expansions");
     if (const auto macro = Lexer.Macros.find(name); macro != Lexer.Macros.end()) {
       TMacroSource source(macro->second, line, depth);
       const TValue value = ExpressionOf(source);
@@ -558,6 +567,8 @@ class TParser {
 
   TLexer Lexer;
   TToken Current;
+  int Nesting = 0;
+  int Expansions = 0;
 };
 
 }  // namespace
