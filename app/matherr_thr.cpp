@@ -1,17 +1,18 @@
-// The math-error hook: a domain or range error of the run-time library's math functions becomes the
-// text exception "matherror occured", which the saver window reports in its Retry/Cancel box.
+// The math-error hook: a domain or range error of a math function inside a simulation step ends the
+// step with the text exception "matherror occured", which the saver window reports.
 #include "owlscrn25.h"
 
 #ifdef _WIN32
 #include <math.h>
 
-extern "C" int __cdecl _matherr(struct _exception* /*error*/) { throw "matherror occured"; }
+// An exception thrown here would have to unwind through the C runtime's math routines, which carry
+// no unwind tables, and would end the process. So the hook only takes the error off the runtime's
+// hands; the function returns its NaN or infinity, and the engine's checked math path throws
+// "matherror occured" as soon as it sees that result.
+extern "C" int __cdecl _matherr(struct _exception* /*error*/) { return 1; }
 
-// The CRT calls the hook it was given at start-up; naming it here also keeps this definition in the
-// program rather than the library's default one.
 void InstallMathErrorHook() { __mingw_setusermatherr(&_matherr); }
 #else
-// Linux's math library has no such hook: the engine's math calls go through its checked path,
-// which raises the same exception.
+// Linux's math library has no such hook: the engine's checked math path raises the exception.
 void InstallMathErrorHook() {}
 #endif

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app_test_support.h"
+#include "checked_math.h"
 #include "phys52.h"
 #include "recording_dc.h"
 
@@ -277,6 +278,26 @@ TEST_F(RetryBoxes, RetryRunsTheStepAgainUntilItSucceeds) {
   EXPECT_EQ(Boxes[0].Text, "matherror occured");
   EXPECT_EQ(Boxes[0].Caption, AppName);
   EXPECT_EQ(Boxes[0].Type, MB_RETRYCANCEL);
+}
+
+// With the program's hook in place a math error still reaches the step's caller as the text exception
+// (a hook that threw from inside the C runtime would end the process instead).
+TEST_F(RetryBoxes, MathErrorsArriveAsTheTextException) {
+  InstallMathErrorHook();
+  for (double argument : {-1.0, -1e-300}) {
+    try {
+      checked_sqrt(argument);
+      ADD_FAILURE() << "no exception for sqrt(" << argument << ")";
+    } catch (const char* text) {
+      EXPECT_STREQ(text, "matherror occured");
+    }
+  }
+  try {
+    checked_acos(2.0);
+    ADD_FAILURE() << "no exception for acos(2)";
+  } catch (const char* text) {
+    EXPECT_STREQ(text, "matherror occured");
+  }
 }
 
 #ifdef _WIN32
