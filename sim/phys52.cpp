@@ -277,7 +277,8 @@ void sim3d::reflect(int i, int j, int mode) {
   }
 
   if (mode != 1) {
-    contacts[n_contacts].t = t;
+    // Slot 0 must keep naming no ball, so a call without an opened slot records nothing.
+    if (n_contacts > 0) contacts[n_contacts].t = t;
     return;
   }
 
