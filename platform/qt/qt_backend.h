@@ -102,7 +102,6 @@ class TWindowWidget : public QWidget {
  protected:
   bool event(QEvent* event) override;
   void paintEvent(QPaintEvent* event) override;
-  void resizeEvent(QResizeEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
 
  private:

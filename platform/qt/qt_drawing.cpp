@@ -149,8 +149,18 @@ std::unique_ptr<TDeviceDC::TState> CompatibleState() {
   return state;
 }
 
+// Coordinates far outside any picture are pulled in, so that widths cannot overflow; a shape that
+// large is clipped to the picture anyway.
+constexpr int CoordinateLimit = 1 << 24;
+int Limited(int value) { return std::clamp(value, -CoordinateLimit, CoordinateLimit); }
+QPoint Limited(int x, int y) { return QPoint(Limited(x), Limited(y)); }
+
 // Normalises a box given by its edges; false when nothing of it is left.
 bool Box(int& left, int& top, int& right, int& bottom) {
+  left = Limited(left);
+  top = Limited(top);
+  right = Limited(right);
+  bottom = Limited(bottom);
   if (left > right) std::swap(left, right);
   if (top > bottom) std::swap(top, bottom);
   return right > left && bottom > top;
@@ -241,13 +251,13 @@ bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
 }
 
 bool TDeviceDC::MoveTo(int x, int y) {
-  State->Position = QPoint(x, y);
+  State->Position = Limited(x, y);
   return true;
 }
 
 bool TDeviceDC::LineTo(int x, int y) {
   const QPoint from = State->Position;
-  const QPoint to(x, y);
+  const QPoint to = Limited(x, y);
   State->Position = to;
   if (from == to || !State->HasPen()) return true;
   QPainter* painter = State->Begin();
@@ -278,9 +288,9 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
     large.resize(static_cast<std::size_t>(count));
     corners = large.data();
   }
-  QRect bounds(QPoint(points[0].x, points[0].y), QSize(1, 1));
+  QRect bounds(Limited(points[0].x, points[0].y), QSize(1, 1));
   for (int i = 0; i < count; ++i) {
-    corners[i] = QPoint(points[i].x, points[i].y);
+    corners[i] = Limited(points[i].x, points[i].y);
     bounds = bounds.united(QRect(corners[i], QSize(1, 1)));
   }
   painter->drawPolygon(corners, count, Qt::OddEvenFill);
@@ -302,25 +312,28 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   const QImage* from = sourceDC->GetState().Image();
   if (!target || !from) return false;
 
-  // Clip the area to both pictures.
-  const int firstColumn = std::max({0, -x, -sourceX});
-  const int lastColumn = std::min({width, target->width() - x, from->width() - sourceX});
-  const int firstRow = std::max({0, -y, -sourceY});
-  const int lastRow = std::min({height, target->height() - y, from->height() - sourceY});
+  // Clip the area to both pictures, in 64 bits so that no offset can overflow.
+  using Wide = long long;
+  const Wide firstColumn = std::max({Wide{0}, -Wide{x}, -Wide{sourceX}});
+  const Wide lastColumn = std::min({Wide{width}, Wide{target->width()} - x, Wide{from->width()} - sourceX});
+  const Wide firstRow = std::max({Wide{0}, -Wide{y}, -Wide{sourceY}});
+  const Wide lastRow = std::min({Wide{height}, Wide{target->height()} - y, Wide{from->height()} - sourceY});
   if (lastColumn <= firstColumn || lastRow <= firstRow) return true;
 
   const std::size_t rowBytes = static_cast<std::size_t>(lastColumn - firstColumn) * 4;
   const bool samePicture = target == from;
   // Within one picture, copy from the far end when the area moves down.
   const bool upward = samePicture && y > sourceY;
-  for (int i = 0; i < lastRow - firstRow; ++i) {
-    const int row = upward ? lastRow - 1 - i : firstRow + i;
-    uchar* to = target->scanLine(y + row) + static_cast<std::size_t>(x + firstColumn) * 4;
-    const uchar* fromRow = from->constScanLine(sourceY + row) + static_cast<std::size_t>(sourceX + firstColumn) * 4;
+  for (Wide i = 0; i < lastRow - firstRow; ++i) {
+    const Wide row = upward ? lastRow - 1 - i : firstRow + i;
+    uchar* to = target->scanLine(static_cast<int>(y + row)) + static_cast<std::size_t>(x + firstColumn) * 4;
+    const uchar* fromRow =
+        from->constScanLine(static_cast<int>(sourceY + row)) + static_cast<std::size_t>(sourceX + firstColumn) * 4;
     std::memmove(to, fromRow, rowBytes);
   }
   if (State->Kind == TState::TKind::Window && State->Window) {
-    State->Window->Flush(QRect(x + firstColumn, y + firstRow, lastColumn - firstColumn, lastRow - firstRow));
+    State->Window->Flush(QRect(static_cast<int>(x + firstColumn), static_cast<int>(y + firstRow),
+                               static_cast<int>(lastColumn - firstColumn), static_cast<int>(lastRow - firstRow)));
   }
   return true;
 }

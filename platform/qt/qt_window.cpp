@@ -149,11 +149,6 @@ void TWindowWidget::paintEvent(QPaintEvent* event) {
   painter.drawImage(QRectF(area), Image, source);
 }
 
-void TWindowWidget::resizeEvent(QResizeEvent* event) {
-  ResizePicture();
-  QWidget::resizeEvent(event);
-}
-
 // The dialog manager's keys: Escape cancels, Enter presses the focused or the default button.
 void TWindowWidget::keyPressEvent(QKeyEvent* event) {
   if (!Dialog || !Handle) {

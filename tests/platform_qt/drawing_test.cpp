@@ -1,6 +1,7 @@
 // Drawing on the Qt back end, checked on pixels: shapes with the system's geometry, lines, the hollow
 // brush, block copies, bitmaps and .bmp files.
 #include <filesystem>
+#include <limits>
 #include <fstream>
 #include <string>
 
@@ -153,6 +154,21 @@ TEST(QtDrawing, BlockCopyCopiesWhatBothPicturesHold) {
   EXPECT_EQ(Pixel(target.bitmap, 0, 0), Blue);
   EXPECT_EQ(Pixel(target.bitmap, 2, 0), Black);
   EXPECT_FALSE(target.dc.BitBlt(0, 0, 5, 5, source, 0, 0, 0x00EE0086 /* SRCPAINT */));
+}
+
+TEST(QtDrawing, ExtremeCoordinatesAreClippedWithoutOverflow) {
+  Canvas canvas;
+  constexpr int low = std::numeric_limits<int>::min(), high = std::numeric_limits<int>::max();
+  canvas.dc.SelectObject(TBrush(TColor(0, 255, 0)));
+  EXPECT_TRUE(canvas.dc.Ellipse(low, low, high, high));
+  EXPECT_EQ(Pixel(canvas.bitmap, 20, 15), Green);
+  EXPECT_TRUE(canvas.dc.Rectangle(high, high, low, low));
+  canvas.dc.MoveTo(low, 3);
+  EXPECT_TRUE(canvas.dc.LineTo(high, 3));
+  EXPECT_EQ(Pixel(canvas.bitmap, 20, 3), Black);
+  const TPoint far[] = {{low, low}, {high, 0}, {0, high}};
+  EXPECT_TRUE(canvas.dc.Polygon(far, 3));
+  EXPECT_TRUE(canvas.dc.BitBlt(high, low, high, high, canvas.dc, low, high, SRCCOPY));
 }
 
 TEST(QtDrawing, ClientContextOfAWindowPaintsItsPicture) {
