@@ -5,7 +5,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -134,15 +133,21 @@ QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& con
   return nullptr;
 }
 
-// The dialog's font: the template's face at its size, or a sans font at that size if the face is missing.
+// The dialog's font: the template's face at its size; where that face is missing, the first
+// installed sans font of similar width (Arial's metrics are close to the classic dialog font's),
+// else the system's sans font.
 QFont DialogFont(const resource_script::TDialog& dialog) {
   const int points = dialog.FontSize > 0 ? dialog.FontSize : 8;
-  QFont font(QString::fromStdString(dialog.FontFace), points);
-  if (dialog.FontFace.empty() || !QFontInfo(font).exactMatch()) {
-    font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSize(points);
+  const QStringList candidates = {QString::fromStdString(dialog.FontFace), QStringLiteral("Microsoft Sans Serif"),
+                                  QStringLiteral("Liberation Sans"),         QStringLiteral("Arimo"),
+                                  QStringLiteral("Arial"),                   QStringLiteral("Nimbus Sans")};
+  const QStringList installed = QFontDatabase::families();
+  for (const QString& family : candidates) {
+    if (!family.isEmpty() && installed.contains(family, Qt::CaseInsensitive)) return QFont(family, points);
   }
+  QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+  font.setStyleHint(QFont::SansSerif);
+  font.setPointSize(points);
   return font;
 }
 
