@@ -141,9 +141,6 @@ TEST(Dialog, ExceptionInSetupEndsTheDialogAndReachesTheCaller) {
 
 // The program's own template, compiled by windres from the shared resource script.
 TEST(Dialog, ProgramTemplateHasTheSettingsControls) {
-#ifdef TESMAR_NO_PROGRAM_RESOURCES
-  GTEST_SKIP() << "the program's resource script is not there yet";
-#endif
   std::vector<std::string> texts;
   ProbeDialog dialog(
       [&](ProbeDialog& d) {
