@@ -14,6 +14,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -329,7 +330,7 @@ void TWindow::SetDlgItemText(int id, const char* text) {
   } else if (auto* box = qobject_cast<QGroupBox*>(item)) {
     box->setTitle(value);
   } else if (auto* label = qobject_cast<QLabel*>(item)) {
-    label->setText(value);
+    label->setText(WithoutMnemonics(text ? text : ""));
   }
 }
 
@@ -391,7 +392,7 @@ void TDialog::SetupWindow() { TWindow::SetupWindow(); }
 int TDialog::Execute() {
   if (!Create()) return -1;
   TWindowWidget* widget = WidgetOf(Handle);
-  widget->setWindowModality(Parent ? Qt::WindowModal : Qt::ApplicationModal);
+  widget->setWindowModality(widget->parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
   // Centred over the owner, else on the screen.
   const QWidget* owner = widget->parentWidget();
   const QRect area = owner ? owner->frameGeometry()

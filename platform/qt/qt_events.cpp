@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <cmath>
 
 #include "qt_backend.h"

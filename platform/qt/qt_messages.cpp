@@ -5,6 +5,7 @@
 #include <QScreen>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
