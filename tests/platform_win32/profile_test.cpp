@@ -151,4 +151,15 @@ TEST(Profile, PathLongerThanTheSearchBufferIsUsedUnchanged) {
     deep.erase(deep.rfind('\\'));
   }
 }
+// Names the system cannot hold as a path give the defaults and store nothing, rather than reach it.
+TEST(Profile, NameTooLongForTheSystemGivesDefaultsAndStoresNothing) {
+  for (const std::string& name : {std::string(5000, 'n'), std::string(MAX_PATH - 5, 'n') + ".tmr"}) {
+    TProfile profile(kSection, name.c_str());
+    char value[200] = "junk";
+    EXPECT_FALSE(profile.GetString("gravitation_constant", value, sizeof value, "0"));
+    EXPECT_STREQ(value, "0");
+    EXPECT_FALSE(profile.WriteString("gravitation_constant", "20.000000"));
+    EXPECT_FALSE(profile.Flush());
+  }
+}
 }  // namespace

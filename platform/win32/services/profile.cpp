@@ -3,6 +3,7 @@
 #include "profile.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -12,11 +13,23 @@
 struct TProfile::TState {
   std::string Section;
   std::string FileName;
+  bool Usable = false;
 };
 
 namespace {
 // Stands for a missing key: the system gives the default back, and no stored value reads like this.
 constexpr char kMissing[] = "\x01\x02missing\x03";
+
+// The system's profile functions build the file's path in MAX_PATH characters, for a bare name with
+// the Windows directory in front, and not every implementation checks that it fits.
+bool fitsTheSystem(const std::string& name) {
+  std::size_t length = name.size();
+  if (name.find_first_of("\\/:") == std::string::npos) {
+    char directory[MAX_PATH];
+    length += GetWindowsDirectoryA(directory, sizeof directory) + 1;
+  }
+  return length < MAX_PATH;
+}
 
 void copyCut(const char* text, char* buffer, unsigned size) {
   const std::size_t length = std::min<std::size_t>(std::strlen(text), size - 1);
@@ -30,9 +43,15 @@ TProfile::TProfile(const char* section, const char* fileName) : State(std::make_
   State->FileName = fileName ? fileName : "";
   OFSTRUCT found{};
   found.cBytes = sizeof found;
-  if (!State->FileName.empty() && OpenFile(State->FileName.c_str(), &found, OF_EXIST) != HFILE_ERROR) {
-    State->FileName = found.szPathName;
+  if (State->FileName.empty()) return;
+  if (!fitsTheSystem(State->FileName)) {
+    // The services stand without the window framework, so they trace on their own.
+    std::fprintf(stderr, "tesmar: the profile file name is too long for the system: %.60s...\n",
+                 State->FileName.c_str());
+    return;
   }
+  if (OpenFile(State->FileName.c_str(), &found, OF_EXIST) != HFILE_ERROR) State->FileName = found.szPathName;
+  State->Usable = true;
 }
 
 TProfile::~TProfile() { Flush(); }
@@ -40,7 +59,7 @@ TProfile::~TProfile() { Flush(); }
 bool TProfile::GetString(const char* key, char* buffer, unsigned size, const char* defaultValue) {
   if (!buffer || size == 0) return false;
   if (!defaultValue) defaultValue = "";
-  if (!key || State->FileName.empty()) {
+  if (!key || !State->Usable) {
     copyCut(defaultValue, buffer, size);
     return false;
   }
@@ -54,14 +73,14 @@ bool TProfile::GetString(const char* key, char* buffer, unsigned size, const cha
 }
 
 bool TProfile::WriteString(const char* key, const char* value) {
-  if (!key || State->FileName.empty()) return false;
+  if (!key || !State->Usable) return false;
   // A null value would delete the key; storing means storing, so it is written empty.
   return WritePrivateProfileStringA(State->Section.c_str(), key, value ? value : "", State->FileName.c_str()) != 0;
 }
 
 // The system keeps a cache of profile files; a call with no section and no key writes it out.
 bool TProfile::Flush() {
-  if (State->FileName.empty()) return false;
+  if (!State->Usable) return false;
   WritePrivateProfileStringA(nullptr, nullptr, nullptr, State->FileName.c_str());
   return true;
 }
