@@ -15,7 +15,10 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "owlscrn25.h"
+#include "progress_bar.h"
 #include "profile.h"
 #include "random.h"
 
@@ -218,7 +221,13 @@ int main(int argc, char* argv[]) {
   window->ShowWindow(SW_SHOW);
 
   const auto start = std::chrono::steady_clock::now();
-  for (long frame = 0; frame < options.Frames; ++frame) window->AnimateScreen();
+  // The bar only where a person watches: standard error on a terminal.
+  TProgressBar progress(options.Frames, isatty(STDERR_FILENO) != 0);
+  for (long frame = 0; frame < options.Frames; ++frame) {
+    window->AnimateScreen();
+    progress.Update(frame + 1);
+  }
+  progress.Finish(options.Frames);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   int status = 0;
