@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Fails when a file of sim/, saver/ or app/ includes a system or Qt header directly, or when sim/
+# reaches above platform/include.
+set -u
+root=$1
+status=0
+hits=$(grep -rnE '#\s*include\s*[<"](windows\.h|winuser\.h|wingdi\.h|commdlg\.h|Q[A-Za-z]+|qt[a-z]*/|X11/)' \
+  "$root/sim" "$root/saver" "$root/app" 2>/dev/null)
+if [ -n "$hits" ]; then
+  echo "platform headers in portable code:"
+  echo "$hits"
+  status=1
+fi
+hits=$(grep -rnE '#\s*include\s*"(tscrnsav|owlscrn25|qt_|win32_)' "$root/sim" 2>/dev/null)
+if [ -n "$hits" ]; then
+  echo "the engine includes the saver, the app or a back end:"
+  echo "$hits"
+  status=1
+fi
+[ $status -eq 0 ] && echo "portable code includes only the standard library and platform/include"
+exit $status
