@@ -87,7 +87,12 @@ class Soak : public ::testing::Test {
     folder = fs::temp_directory_path() / ("tesmar-soak-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
                                          "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(folder / "config");
-    setenv("XDG_CONFIG_HOME", (folder / "config").c_str(), 1);
+    const std::string config = (folder / "config").string();
+#ifdef _WIN32
+    _putenv_s("XDG_CONFIG_HOME", config.c_str());
+#else
+    setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+#endif
     previous = fs::current_path();
     fs::current_path(folder);
   }

@@ -13,8 +13,10 @@ inline std::string FormatProgress(long done, long total, int width, double elaps
   if (width < 1) width = 1;
   const double share = static_cast<double>(done) / static_cast<double>(total);
   const int filled = static_cast<int>(share * width);
-  std::string text = "[" + std::string(static_cast<std::size_t>(filled), '#') +
-                     std::string(static_cast<std::size_t>(width - filled), '-') + "]";
+  std::string text = "[";
+  text.append(static_cast<std::size_t>(filled), '#');
+  text.append(static_cast<std::size_t>(width - filled), '-');
+  text += ']';
   char tail[96];
   const int percent = static_cast<int>(share * 100.0);
   if (done > 0 && done < total) {
@@ -23,7 +25,8 @@ inline std::string FormatProgress(long done, long total, int width, double elaps
   } else {
     std::snprintf(tail, sizeof tail, " %3d%%  %ld/%ld frames", percent, done, total);
   }
-  return text + tail;
+  text += tail;
+  return text;
 }
 
 // Redraws the bar in place at most ten times a second, once the run has lasted half a second, so
