@@ -77,7 +77,17 @@ fi
 
 if [ -f scripts/test-windows.sh ]; then
   stage "Windows program and tests under Wine"
-  if bash scripts/test-windows.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+  bash scripts/test-windows.sh 2>&1 | tee "$logdir/windows.log"
+  windows_status=${PIPESTATUS[0]}
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$logdir/windows.log" | tail -1)
+  if [ -n "$line" ]; then
+    bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+    total=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+  fi
+  # A build or set-up failure that ran no test still fails the run.
+  if [ "$windows_status" -ne 0 ] && { [ -z "$line" ] || [ "$bad" -eq 0 ]; }; then failed=$((failed + 1)); fi
 fi
 
 echo
