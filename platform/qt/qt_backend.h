@@ -11,6 +11,7 @@
 
 #include "framework.h"
 
+class QBackingStore;
 class QEvent;
 class QKeyEvent;
 
@@ -82,12 +83,16 @@ class TWindowWidget : public QWidget {
   std::vector<TControl> Controls;
   int DefaultCommand = IDOK;
 
-  // The client area's picture, in device pixels; drawing contexts paint into it.
-  QImage& Picture() {
-    ResizePicture();
-    return Image;
-  }
+  // The client area's picture, in device pixels. While a top-level window is on the screen the
+  // picture lives in the window's backing store, so that a frame reaches the display with one copy
+  // and one flush; otherwise it is an image of the widget's own, which Qt repaints from.
+  QImage& Picture();
   double Scale() const;
+  // Drawing contexts write into the picture only between these: BeginDrawing returns the picture
+  // (null when there is none) with that part of it (device pixels) ready for writing, EndDrawing
+  // shows that part.
+  QImage* BeginDrawing(const QRect& deviceRect);
+  void EndDrawing(const QRect& deviceRect);
   // Schedules a repaint of that part of the picture (device pixels).
   void Flush(const QRect& deviceRect);
   void Flush();
@@ -106,7 +111,22 @@ class TWindowWidget : public QWidget {
 
  private:
   void ResizePicture();
+  QSize WantedSize() const;
+  QRect Logical(const QRect& deviceRect) const;
+  // The backing store's pixels as an image of one device pixel per pixel, or null when the store
+  // cannot hold the picture (none yet, another size or format).
+  QImage* StorePixels(QBackingStore& store);
+  bool StoreHoldsPicture();
+  void MoveIntoStore();
+  // Takes the picture back out of the store before Qt resizes or drops it.
+  void MoveOutOfStore();
+
   QImage Image;
+  bool InStore = false;
+  QBackingStore* Store = nullptr;  // the store that holds the picture, when InStore
+  QSize StoreSize;                 // its size in device pixels when the picture moved in
+  QImage StoreView;                // shares the store's pixels, never copied
+  bool Drawing = false;            // between BeginDrawing and EndDrawing on the store
 };
 
 }  // namespace qt_backend

@@ -27,6 +27,7 @@ struct TDeviceDC::TState {
   QImage* Target = nullptr;  // the bitmap's picture, or Own
   QImage Own;                // the screen's stand-in, or the one-pixel picture of a compatible context
   std::optional<QPainter> Painter;
+  QImage* Painted = nullptr;  // what Painter paints on
 
   TPen Pen{TColor(0, 0, 0), 1, PS_SOLID};
   TBrush Brush{TColor(255, 255, 255)};
@@ -56,17 +57,26 @@ struct TDeviceDC::TState {
     return image && !image->isNull() ? image : nullptr;
   }
 
-  // A window's picture is replaced when the window is resized, so a painter stays open only on bitmaps.
-  QPainter* Begin() {
+  // A window's picture moves (into its backing store, or on a resize) and is written only between
+  // its BeginDrawing and EndDrawing, so a painter stays open only on bitmaps. `touched` is what the
+  // drawing may change, in device pixels.
+  QPainter* Begin(const QRect& touched) {
     if (!Valid) return nullptr;
     if (Painter && Kind != TKind::Window) return &*Painter;
-    QImage* image = Image();
-    if (!image) return nullptr;
-    Painter.emplace(image);
-    if (!Painter->isActive()) {
+    QImage* image = nullptr;
+    if (Kind == TKind::Window) {
+      if (!Window) return nullptr;
+      image = Window->BeginDrawing(touched);
+    } else {
+      image = Image();
+    }
+    if (image) Painter.emplace(image);
+    if (!Painter || !Painter->isActive()) {
       Painter.reset();
+      if (image && Kind == TKind::Window) Window->EndDrawing(QRect());
       return nullptr;
     }
+    Painted = image;
     Painter->setRenderHint(QPainter::Antialiasing, false);
     return &*Painter;
   }
@@ -74,7 +84,8 @@ struct TDeviceDC::TState {
   void End(const QRect& touched) {
     if (Kind != TKind::Window) return;
     Painter.reset();
-    if (Window) Window->Flush(touched);
+    Painted = nullptr;
+    if (Window) Window->EndDrawing(touched);
   }
 
   QColor RopColor(TColor color) const {
@@ -217,7 +228,9 @@ int TDeviceDC::SetROP2(int mode) {
 
 bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
   if (!Box(left, top, right, bottom)) return false;
-  QPainter* painter = State->Begin();
+  const int margin = State->PenWidth() / 2 + 1;
+  const QRect touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
+  QPainter* painter = State->Begin(touched);
   if (!painter) return false;
   State->ApplyTools(*painter, false);
   const bool pen = State->HasPen();
@@ -234,19 +247,19 @@ bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
   } else {
     painter->drawRect(box);
   }
-  const int margin = width / 2 + 1;
-  State->End(QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin));
+  State->End(touched);
   return true;
 }
 
 bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
   if (!Box(left, top, right, bottom)) return false;
-  QPainter* painter = State->Begin();
+  const int margin = State->PenWidth() / 2 + 1;
+  const QRect touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
+  QPainter* painter = State->Begin(touched);
   if (!painter) return false;
   State->ApplyTools(*painter, false);
   painter->drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
-  const int margin = State->PenWidth() / 2 + 1;
-  State->End(QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin));
+  State->End(touched);
   return true;
 }
 
@@ -260,28 +273,26 @@ bool TDeviceDC::LineTo(int x, int y) {
   const QPoint to = Limited(x, y);
   State->Position = to;
   if (from == to || !State->HasPen()) return true;
-  QPainter* painter = State->Begin();
+  const int margin = State->PenWidth() / 2 + 1;
+  const QRect touched = QRect(from, to).normalized().adjusted(-margin, -margin, margin, margin);
+  QPainter* painter = State->Begin(touched);
   if (!painter) return false;
   State->ApplyTools(*painter, true);
-  QImage& image = *State->Image();
+  QImage& image = *State->Painted;
   const bool thin = State->PenWidth() == 1;
   // A one-pixel line leaves out its end point: draw it whole, then put the end pixel back.
   const bool keepEnd = thin && image.rect().contains(to);
   const QRgb endPixel = keepEnd ? image.pixel(to) : 0;
   painter->drawLine(from, to);
   if (keepEnd) image.setPixel(to, endPixel);
-  const int margin = State->PenWidth() / 2 + 1;
-  State->End(QRect(from, to).normalized().adjusted(-margin, -margin, margin, margin));
+  State->End(touched);
   return true;
 }
 
 bool TDeviceDC::Polygon(const TPoint* points, int count) {
   if (!points || count < 2) return false;
-  QPainter* painter = State->Begin();
-  if (!painter) return false;
-  State->ApplyTools(*painter, false);
-  // The balls' markings have four corners: no allocation for small polygons.
-  std::array<QPoint, 16> small;
+  // The balls' markings have 40 corners: no allocation for polygons of up to 64.
+  std::array<QPoint, 64> small;
   std::vector<QPoint> large;
   QPoint* corners = small.data();
   if (count > static_cast<int>(small.size())) {
@@ -293,13 +304,18 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
     corners[i] = Limited(points[i].x, points[i].y);
     bounds = bounds.united(QRect(corners[i], QSize(1, 1)));
   }
-  painter->drawPolygon(corners, count, Qt::OddEvenFill);
   const int margin = State->PenWidth() / 2 + 1;
-  State->End(bounds.adjusted(-margin, -margin, margin, margin));
+  const QRect touched = bounds.adjusted(-margin, -margin, margin, margin);
+  QPainter* painter = State->Begin(touched);
+  if (!painter) return false;
+  State->ApplyTools(*painter, false);
+  painter->drawPolygon(corners, count, Qt::OddEvenFill);
+  State->End(touched);
   return true;
 }
 
-// One straight row copy of what both pictures hold; the frame path allocates nothing here.
+// One straight row copy of what both pictures hold; into a window on the screen it goes straight to
+// the backing store that Qt puts on the display, so a frame costs one copy.
 bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
                        DWORD rop) {
   if (rop != SRCCOPY) {
@@ -320,6 +336,21 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   const Wide lastRow = std::min({Wide{height}, Wide{target->height()} - y, Wide{from->height()} - sourceY});
   if (lastColumn <= firstColumn || lastRow <= firstRow) return true;
 
+  const QRect area(static_cast<int>(x + firstColumn), static_cast<int>(y + firstRow),
+                   static_cast<int>(lastColumn - firstColumn), static_cast<int>(lastRow - firstRow));
+  TWindowWidget* window = State->Kind == TState::TKind::Window ? State->Window.data() : nullptr;
+  if (window) {
+    const QSize targetSize = target->size();
+    const QSize fromSize = from->size();
+    target = window->BeginDrawing(area);
+    // The source is read only now: a window's picture may just have moved into its backing store.
+    from = sourceDC->GetState().Image();
+    if (!target || !from || target->size() != targetSize || from->size() != fromSize) {
+      if (target) window->EndDrawing(QRect());
+      return false;
+    }
+  }
+
   const std::size_t rowBytes = static_cast<std::size_t>(lastColumn - firstColumn) * 4;
   const bool samePicture = target == from;
   // Within one picture, copy from the far end when the area moves down.
@@ -331,10 +362,7 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
         from->constScanLine(static_cast<int>(sourceY + row)) + static_cast<std::size_t>(sourceX + firstColumn) * 4;
     std::memmove(to, fromRow, rowBytes);
   }
-  if (State->Kind == TState::TKind::Window && State->Window) {
-    State->Window->Flush(QRect(static_cast<int>(x + firstColumn), static_cast<int>(y + firstRow),
-                               static_cast<int>(lastColumn - firstColumn), static_cast<int>(lastRow - firstRow)));
-  }
+  if (window) window->EndDrawing(area);
   return true;
 }
 

@@ -1,14 +1,17 @@
 // Windows on Qt: the widget behind each window, TWindow's operations, message boxes, and the
 // stand-ins for the cursor, the desktop, screen metrics and stock objects.
 #include <QApplication>
+#include <QBackingStore>
 #include <QCursor>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include <cstdio>
+#include <cstring>
 #include <utility>
 
 #include "qt_backend.h"
@@ -68,9 +71,22 @@ TWindowWidget::~TWindowWidget() {
 
 double TWindowWidget::Scale() const { return devicePixelRatioF(); }
 
-void TWindowWidget::ResizePicture() {
+QSize TWindowWidget::WantedSize() const {
   const double scale = Scale();
-  const QSize wanted(qRound(width() * scale), qRound(height() * scale));
+  return QSize(qRound(width() * scale), qRound(height() * scale));
+}
+
+QRect TWindowWidget::Logical(const QRect& deviceRect) const {
+  const double scale = Scale();
+  if (scale == 1.0) return deviceRect;
+  return QRectF(deviceRect.x() / scale, deviceRect.y() / scale, deviceRect.width() / scale,
+                deviceRect.height() / scale)
+      .toAlignedRect();
+}
+
+void TWindowWidget::ResizePicture() {
+  if (InStore) return;
+  const QSize wanted = WantedSize();
   if (wanted == Image.size()) return;
   QImage fresh(wanted, QImage::Format_RGB32);
   if (fresh.isNull()) {
@@ -88,22 +104,131 @@ void TWindowWidget::ResizePicture() {
   Image = std::move(fresh);
 }
 
-void TWindowWidget::Flush(const QRect& deviceRect) {
-  const double scale = Scale();
-  if (scale == 1.0) {
-    update(deviceRect);
-  } else {
-    update(QRectF(deviceRect.x() / scale, deviceRect.y() / scale, deviceRect.width() / scale,
-                  deviceRect.height() / scale)
-               .toAlignedRect());
+QImage* TWindowWidget::StorePixels(QBackingStore& store) {
+  auto* pixels = dynamic_cast<QImage*>(store.paintDevice());
+  if (!pixels || pixels->isNull()) return nullptr;
+  // The formats Qt gives opaque windows; both hold an opaque pixel as the same 32 bits.
+  if (pixels->format() != QImage::Format_RGB32 && pixels->format() != QImage::Format_ARGB32_Premultiplied) {
+    return nullptr;
   }
+  // The store's own image may carry the screen's scale, which would scale our painting: the view
+  // has none. Its header is remade only when the store's pixels move.
+  auto* bits = const_cast<uchar*>(pixels->constBits());
+  if (StoreView.constBits() != bits || StoreView.size() != pixels->size() ||
+      StoreView.bytesPerLine() != pixels->bytesPerLine() || StoreView.format() != pixels->format()) {
+    StoreView = QImage(bits, pixels->width(), pixels->height(), pixels->bytesPerLine(), pixels->format());
+  }
+  return &StoreView;
 }
+
+bool TWindowWidget::StoreHoldsPicture() {
+  if (!InStore) return false;
+  QImage* pixels = backingStore() == Store ? StorePixels(*Store) : nullptr;
+  if (pixels && pixels->size() == StoreSize && StoreSize == WantedSize()) return true;
+  if (pixels && pixels->size() == StoreSize) {
+    // The window's scale changed: the store still holds the picture at the old size.
+    MoveOutOfStore();
+    return false;
+  }
+  // Qt remade the store without a resize this widget heard of: what it held is gone.
+  FrameworkTrace("the window's backing store was remade: its picture is lost");
+  InStore = false;
+  Store = nullptr;
+  StoreView = QImage();
+  Image = QImage();
+  ResizePicture();
+  return false;
+}
+
+// Once the window is on the screen and Qt has sized its store, the picture moves there for good:
+// from then on block copies and painting write straight into what Qt puts on the screen.
+void TWindowWidget::MoveIntoStore() {
+  if (InStore || Dialog || !isWindow() || !isVisible()) return;
+  const QWindow* window = windowHandle();
+  QBackingStore* store = backingStore();
+  if (!window || !window->isExposed() || !store || store->size() != size()) return;
+  ResizePicture();
+  if (Image.isNull()) return;
+  const QRect all(QPoint(), Image.size());
+  store->beginPaint(Logical(all));
+  QImage* pixels = StorePixels(*store);
+  if (!pixels || pixels->size() != Image.size()) {
+    store->endPaint();
+    StoreView = QImage();
+    return;
+  }
+  const std::size_t rowBytes = static_cast<std::size_t>(Image.width()) * 4;
+  for (int y = 0; y < Image.height(); ++y) std::memcpy(pixels->scanLine(y), Image.constScanLine(y), rowBytes);
+  store->endPaint();
+  store->flush(Logical(all));
+  InStore = true;
+  Store = store;
+  StoreSize = Image.size();
+  Image = QImage();
+}
+
+void TWindowWidget::MoveOutOfStore() {
+  if (!InStore) return;
+  QImage* pixels = backingStore() == Store ? StorePixels(*Store) : nullptr;
+  if (pixels && pixels->size() == StoreSize) {
+    Image = pixels->copy();
+    Image.reinterpretAsFormat(QImage::Format_RGB32);
+  } else {
+    Image = QImage();
+  }
+  InStore = false;
+  Store = nullptr;
+  StoreView = QImage();
+  ResizePicture();
+}
+
+QImage& TWindowWidget::Picture() {
+  if (StoreHoldsPicture()) return StoreView;
+  ResizePicture();
+  return Image;
+}
+
+QImage* TWindowWidget::BeginDrawing(const QRect& deviceRect) {
+  if (!InStore) MoveIntoStore();
+  if (StoreHoldsPicture()) {
+    Store->beginPaint(Logical(deviceRect));
+    // A store with more than one buffer may hand out other pixels now, with the picture in them.
+    QImage* pixels = StorePixels(*Store);
+    if (pixels && pixels->size() == StoreSize) {
+      Drawing = true;
+      return pixels;
+    }
+    Store->endPaint();
+    MoveOutOfStore();
+  }
+  ResizePicture();
+  return Image.isNull() ? nullptr : &Image;
+}
+
+void TWindowWidget::EndDrawing(const QRect& deviceRect) {
+  if (!Drawing) {
+    Flush(deviceRect);
+    return;
+  }
+  Drawing = false;
+  Store->endPaint();
+  // A window that is not exposed gets the store flushed by Qt when it is exposed again.
+  const QWindow* window = windowHandle();
+  if (window && window->isExposed()) Store->flush(Logical(deviceRect));
+}
+
+void TWindowWidget::Flush(const QRect& deviceRect) { update(Logical(deviceRect)); }
 
 void TWindowWidget::Flush() { update(); }
 
 void TWindowWidget::Erase() {
-  ResizePicture();
-  if (Background.isValid() && !Image.isNull()) Image.fill(Background.rgb());
+  const QRect all(QPoint(), WantedSize());
+  if (!Background.isValid()) {
+    ResizePicture();
+    return;
+  }
+  if (QImage* picture = BeginDrawing(all)) picture->fill(Background.rgb());
+  EndDrawing(all);
 }
 
 TControl* TWindowWidget::Control(int id) {
@@ -121,6 +246,8 @@ const TControl* TWindowWidget::Control(int id) const {
 }
 
 bool TWindowWidget::event(QEvent* event) {
+  // Qt resizes or drops the backing store after these, so the picture leaves it first.
+  if (event->type() == QEvent::Resize || event->type() == QEvent::ParentAboutToChange) MoveOutOfStore();
   if (event->type() == QEvent::Resize || event->type() == QEvent::Show) ResizePicture();
   TMessage message;
   if (!Handle || !TranslateEvent(*this, *event, message)) return QWidget::event(event);
@@ -138,6 +265,8 @@ bool TWindowWidget::event(QEvent* event) {
 }
 
 void TWindowWidget::paintEvent(QPaintEvent* event) {
+  // The store Qt paints into already holds the picture.
+  if (StoreHoldsPicture()) return;
   QPainter painter(this);
   const QRect area = event->rect();
   const double scale = Scale();
