@@ -355,11 +355,17 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   const bool samePicture = target == from;
   // Within one picture, copy from the far end when the area moves down.
   const bool upward = samePicture && y > sourceY;
+  // The pictures' rows are reached through their first byte: a row look-up per row costs a
+  // detach check each.
+  uchar* const targetBits = target->bits();
+  const uchar* const fromBits = from->constBits();
+  const auto targetStride = static_cast<std::size_t>(target->bytesPerLine());
+  const auto fromStride = static_cast<std::size_t>(from->bytesPerLine());
   for (Wide i = 0; i < lastRow - firstRow; ++i) {
     const Wide row = upward ? lastRow - 1 - i : firstRow + i;
-    uchar* to = target->scanLine(static_cast<int>(y + row)) + static_cast<std::size_t>(x + firstColumn) * 4;
+    uchar* to = targetBits + static_cast<std::size_t>(y + row) * targetStride + static_cast<std::size_t>(x + firstColumn) * 4;
     const uchar* fromRow =
-        from->constScanLine(static_cast<int>(sourceY + row)) + static_cast<std::size_t>(sourceX + firstColumn) * 4;
+        fromBits + static_cast<std::size_t>(sourceY + row) * fromStride + static_cast<std::size_t>(sourceX + firstColumn) * 4;
     std::memmove(to, fromRow, rowBytes);
   }
   if (window) window->EndDrawing(area);
