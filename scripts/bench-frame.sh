@@ -27,8 +27,9 @@ unset WAYLAND_DISPLAY
 
 echo "Frame of the saver window (median of $iterations) against one plain copy of a frame; on X also against"
 echo "one copy plus one shared-memory put. allocs: heap allocations per frame; fps: frames run unpaced."
-# Each run is bounded, so a display that never answers cannot stall the script.
-timeout 300 "$bench" --platform offscreen --size "$sizes" --iterations "$iterations" --fps-seconds "$fps_seconds"
+# Each run is bounded (about 20 s in all with the defaults), so a display that never answers cannot
+# stall the script for more than a few minutes.
+timeout 90 "$bench" --platform offscreen --size "$sizes" --iterations "$iterations" --fps-seconds "$fps_seconds"
 
 for size in ${sizes//,/ }; do
   rm -f "$work/display"
@@ -41,7 +42,7 @@ for size in ${sizes//,/ }; do
     sleep 0.1
   done
   [ -n "$display" ] || { echo "bench-frame: Xvfb did not start for $size" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-  DISPLAY=:$display timeout 300 "$bench" --platform xcb --size "$size" --iterations "$iterations" \
+  DISPLAY=:$display timeout 60 "$bench" --platform xcb --size "$size" --iterations "$iterations" \
     --fps-seconds "$fps_seconds" --no-header
   kill "$xvfb"
   wait "$xvfb" 2>/dev/null || true
