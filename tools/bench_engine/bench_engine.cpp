@@ -16,26 +16,13 @@
 #include <type_traits>
 #include <vector>
 
+#include "allocation_counter.h"
 #include "phys52.h"
 #include "random.h"
 #include "recording_dc.h"
 #include "system_api.h"
 
 // Every allocation of the program goes through these, so a step's allocations can be counted.
-namespace {
-std::size_t allocationCount = 0;
-}
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
 
 namespace {
 
@@ -63,14 +50,14 @@ struct StepFigures {
 // A step on the recording context also clears the log, so that its memory stays bounded.
 template <typename Context>
 StepFigures TimeSteps(sim3d& engine, Context& dc, int steps) {
-  const std::size_t allocationsBefore = allocationCount;
+  const std::size_t allocationsBefore = allocation_counter::count;
   const auto start = Clock::now();
   for (int k = 0; k < steps; ++k) {
     engine.run(dc);
     if constexpr (std::is_same_v<Context, RecordingDC>) dc.Calls.clear();
   }
   const auto span = Clock::now() - start;
-  return {Nanoseconds(span) / steps, static_cast<double>(allocationCount - allocationsBefore) / steps};
+  return {Nanoseconds(span) / steps, static_cast<double>(allocation_counter::count - allocationsBefore) / steps};
 }
 
 // One pass at a spread of states along the run; the pass itself moves nothing.

@@ -32,30 +32,14 @@
 #include <vector>
 
 #include "owlscrn25.h"
+#include "allocation_counter.h"
+#include "offscreen_screen.h"
 #include "random.h"
 
-// Every allocation through operator new is counted, so a frame's allocations can be shown; not under
-// AddressSanitizer, which keeps operator new for itself.
-namespace {
-std::size_t allocationCount = 0;
-}
+// Every allocation through operator new is counted, so a frame's allocations can be shown.
+constexpr bool CountsAllocations = allocation_counter::enabled;
 
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool CountsAllocations = false;
-#else
-constexpr bool CountsAllocations = true;
-
-void* operator new(std::size_t size) {
-  ++allocationCount;
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, std::size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, std::size_t) noexcept { std::free(memory); }
-#endif
+constexpr char ToolName[] = "tesmar-bench-frame";
 
 namespace {
 
@@ -197,25 +181,6 @@ void PrintHeader() {
 }
 
 // --- one size in this process -------------------------------------------------------------------
-
-// The off-screen platform with one screen of the chosen size, described in a file it reads at start.
-bool PrepareOffscreenScreen(const QTemporaryDir& directory, TSize2 size) {
-  if (!directory.isValid()) return false;
-  const std::string path = directory.filePath("screen.json").toStdString();
-  std::ofstream file(path);
-  file << "{\"screens\": [{\"name\": \"bench\", \"x\": 0, \"y\": 0, \"width\": " << size.Width
-       << ", \"height\": " << size.Height << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n";
-  file.close();
-  if (!file) return false;
-  const std::string platform = "offscreen:configfile=" + path;
-  return setenv("QT_QPA_PLATFORM", platform.c_str(), 1) == 0;
-}
-
-void QuietWarnings(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::fprintf(stderr, "tesmar-bench-frame: %s\n", message.toLocal8Bit().constData());
-  }
-}
 
 // The saver's application whose idle action animates at every turn of the real message loop,
 // unpaced, until a deadline.
@@ -369,13 +334,13 @@ int MeasureHere(const TOptions& options, int argc, char* argv[]) {
       return 1;
     }
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-  } else if (!PrepareOffscreenScreen(work, options.Sizes.front())) {
+  } else if (!PrepareOffscreenScreen(work, options.Sizes.front().Width, options.Sizes.front().Height, "bench")) {
     std::fprintf(stderr, "tesmar-bench-frame: cannot prepare the off-screen screen\n");
     return 1;
   }
 
   int qtArgc = std::min(argc, 1);
-  qInstallMessageHandler(QuietWarnings);
+  qInstallMessageHandler(QuietWarnings<ToolName>);
   QApplication qt(qtArgc, argv);
   QScreen* screen = QGuiApplication::primaryScreen();
   if (!screen) {
@@ -457,7 +422,7 @@ int MeasureHere(const TOptions& options, int argc, char* argv[]) {
 
   // Interleaved, so that all three see the same machine and the same caches.
   std::vector<double> frames, copies, puts;
-  const std::size_t allocationsBefore = allocationCount;
+  const std::size_t allocationsBefore = allocation_counter::count;
   for (int i = 0; i < options.Iterations && !closed; ++i) {
     auto start = Clock::now();
     std::memcpy(copyTarget.data(), copySource.data(), frameBytes);
@@ -476,7 +441,7 @@ int MeasureHere(const TOptions& options, int argc, char* argv[]) {
   }
   const double allocations = frames.empty() || !CountsAllocations
                                  ? -1
-                                 : static_cast<double>(allocationCount - allocationsBefore) / static_cast<double>(frames.size());
+                                 : static_cast<double>(allocation_counter::count - allocationsBefore) / static_cast<double>(frames.size());
   put.reset();
 
   // What the display shows after one more frame must be the bitmap as it was before that frame.

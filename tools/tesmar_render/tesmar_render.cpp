@@ -18,9 +18,12 @@
 #include <unistd.h>
 
 #include "owlscrn25.h"
+#include "offscreen_screen.h"
 #include "progress_bar.h"
 #include "profile.h"
 #include "random.h"
+
+constexpr char ToolName[] = "tesmar-render";
 
 namespace {
 
@@ -142,26 +145,6 @@ std::string ResolvedParameterFile(const char* name) {
   return profile.GetFileName();
 }
 
-// The off-screen platform with one screen of the chosen size, described in a file it reads at start.
-bool PrepareOffscreenScreen(const QTemporaryDir& directory, int width, int height) {
-  if (!directory.isValid()) return false;
-  const std::string path = directory.filePath("screen.json").toStdString();
-  std::ofstream file(path);
-  file << "{\"screens\": [{\"name\": \"tesmar-render\", \"x\": 0, \"y\": 0, \"width\": " << width
-       << ", \"height\": " << height << ", \"logicalDpi\": 96, \"logicalBaseDpi\": 96, \"dpr\": 1}]}\n";
-  file.close();
-  if (!file) return false;
-  const std::string platform = "offscreen:configfile=" + path;
-  return setenv("QT_QPA_PLATFORM", platform.c_str(), 1) == 0;
-}
-
-// The off-screen platform warns about what it cannot do for a window (raise it, say); only errors count.
-void QuietWarnings(QtMsgType type, const QMessageLogContext& /*context*/, const QString& message) {
-  if (type == QtCriticalMsg || type == QtFatalMsg) {
-    std::fprintf(stderr, "tesmar-render: %s\n", message.toLocal8Bit().constData());
-  }
-}
-
 bool WritePicture(const TBitmap& bitmap, const std::string& path) {
   const TDib dib(bitmap);
   if (EndsWith(path, ".bmp")) return dib.WriteFile(path.c_str());
@@ -182,13 +165,13 @@ int main(int argc, char* argv[]) {
   if (const int code = ParseArguments(argc, argv, options)) return code < 0 ? 0 : code;
 
   const QTemporaryDir screenDirectory;
-  if (!PrepareOffscreenScreen(screenDirectory, options.Width, options.Height)) {
+  if (!PrepareOffscreenScreen(screenDirectory, options.Width, options.Height, "tesmar-render")) {
     std::fprintf(stderr, "tesmar-render: cannot prepare the off-screen screen\n");
     return 1;
   }
   // Qt keeps only what it needs of the arguments; ours are read already.
   int qtArgc = 1;
-  qInstallMessageHandler(QuietWarnings);
+  qInstallMessageHandler(QuietWarnings<ToolName>);
   QApplication qt(qtArgc, argv);
 
   if (options.ParamFile) {
