@@ -9,24 +9,9 @@
 
 #include "drawing.h"
 #include "phys52.h"
+#include "recording_dc.h"
 
 namespace {
-class NullDC : public TDC {
- public:
-  bool IsValid() const override { return true; }
-  void SelectObject(const TPen&) override {}
-  void SelectObject(const TBrush&) override {}
-  void RestorePen() override {}
-  void RestoreBrush() override {}
-  int SetROP2(int mode) override { return mode; }
-  bool Rectangle(int, int, int, int) override { return true; }
-  bool Ellipse(int, int, int, int) override { return true; }
-  bool MoveTo(int, int) override { return true; }
-  bool LineTo(int, int) override { return true; }
-  bool Polygon(const TPoint*, int) override { return true; }
-  bool BitBlt(int, int, int, int, const TDC&, int, int, DWORD) override { return true; }
-};
-
 void check(bool condition) {
   if (!condition) std::abort();
 }
