@@ -59,6 +59,19 @@ void TWindow::EvClose() {
   if (isMain) PostQuitMessage(0);
 }
 
+// --- frame windows ----------------------------------------------------------------------------
+
+TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* clientWindow, bool /*shrinkToClient*/,
+                           TModule* module)
+    : TWindow(parent, title, module), ClientWindow(clientWindow) {}
+
+TFrameWindow::TFrameWindow(HWND existing, TModule* module) : TWindow(existing, module) {}
+
+// The client window belongs to whoever made it.
+TFrameWindow::~TFrameWindow() = default;
+
+void TFrameWindow::SetupWindow() { TWindow::SetupWindow(); }
+
 // --- dialogs ----------------------------------------------------------------------------------
 
 void TDialog::CmOk() { CloseWindow(IDOK); }

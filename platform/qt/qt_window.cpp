@@ -533,19 +533,6 @@ int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
 
 void SetMessageBoxHook(TMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
 
-// --- TFrameWindow -----------------------------------------------------------------------------
-
-TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* clientWindow, bool /*shrinkToClient*/,
-                           TModule* module)
-    : TWindow(parent, title, module), ClientWindow(clientWindow) {}
-
-TFrameWindow::TFrameWindow(HWND existing, TModule* module) : TWindow(existing, module) {}
-
-// The client window belongs to whoever made it.
-TFrameWindow::~TFrameWindow() = default;
-
-void TFrameWindow::SetupWindow() { TWindow::SetupWindow(); }
-
 // --- the stand-ins for the cursor, the desktop and the screen ------------------------------------
 
 int ShowCursor(BOOL show) {

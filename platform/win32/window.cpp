@@ -221,16 +221,6 @@ int TWindow::GetDlgItemText(int id, char* text, int size) const {
   return static_cast<int>(::GetDlgItemTextA(Handle, id, text, size));
 }
 
-TFrameWindow::TFrameWindow(TWindow* parent, const char* title, TWindow* clientWindow, bool /*shrinkToClient*/,
-                           TModule* module)
-    : TWindow(parent, title, module), ClientWindow(clientWindow) {}
-
-TFrameWindow::TFrameWindow(HWND existing, TModule* module) : TWindow(existing, module) {}
-
-TFrameWindow::~TFrameWindow() = default;
-
-void TFrameWindow::SetupWindow() { TWindow::SetupWindow(); }
-
 // --- application ------------------------------------------------------------------------------
 
 int TApplication::PumpWaitingMessages() {
