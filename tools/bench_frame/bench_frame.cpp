@@ -34,6 +34,7 @@
 #include "owlscrn25.h"
 #include "allocation_counter.h"
 #include "offscreen_screen.h"
+#include "option_numbers.h"
 #include "random.h"
 
 // Every allocation through operator new is counted, so a frame's allocations can be shown.
@@ -45,8 +46,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int MinSide = 16;
-constexpr int MaxSide = 8192;
 constexpr int WarmupFrames = 20;
 constexpr unsigned Seed = 1;
 
@@ -76,15 +75,6 @@ void Usage(std::FILE* stream) {
       stream);
 }
 
-bool ParseInt(const std::string& text, long lowest, long highest, long& value) {
-  if (text.empty()) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = std::strtol(text.c_str(), &end, 10);
-  if (errno == ERANGE || *end != '\0' || parsed < lowest || parsed > highest) return false;
-  value = parsed;
-  return true;
-}
 
 bool ParseSizes(const std::string& text, std::vector<TSize2>& sizes) {
   sizes.clear();
@@ -92,14 +82,10 @@ bool ParseSizes(const std::string& text, std::vector<TSize2>& sizes) {
   while (start <= text.size()) {
     const std::size_t comma = std::min(text.find(',', start), text.size());
     const std::string item = text.substr(start, comma - start);
-    const std::size_t cross = item.find_first_of("xX");
-    long width = 0;
-    long height = 0;
-    if (cross == std::string::npos || !ParseInt(item.substr(0, cross), MinSide, MaxSide, width) ||
-        !ParseInt(item.substr(cross + 1), MinSide, MaxSide, height)) {
-      return false;
-    }
-    sizes.push_back({static_cast<int>(width), static_cast<int>(height)});
+    int width = 0;
+    int height = 0;
+    if (!ParseSize(item.c_str(), width, height)) return false;
+    sizes.push_back({width, height});
     start = comma + 1;
   }
   return !sizes.empty();
@@ -136,13 +122,13 @@ int ParseArguments(int argc, char* argv[], TOptions& options) {
         return 2;
       }
     } else if (option == "--iterations") {
-      if (!ParseInt(value, 5, 100000, number)) {
+      if (!ParseLong(value.c_str(), 5, 100000, number)) {
         std::fprintf(stderr, "tesmar-bench-frame: --iterations takes a number from 5 to 100000\n");
         return 2;
       }
       options.Iterations = static_cast<int>(number);
     } else if (option == "--fps-seconds") {
-      if (!ParseInt(value, 0, 600, number)) {
+      if (!ParseLong(value.c_str(), 0, 600, number)) {
         std::fprintf(stderr, "tesmar-bench-frame: --fps-seconds takes a number from 0 to 600\n");
         return 2;
       }

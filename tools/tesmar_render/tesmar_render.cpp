@@ -19,6 +19,7 @@
 
 #include "owlscrn25.h"
 #include "offscreen_screen.h"
+#include "option_numbers.h"
 #include "progress_bar.h"
 #include "profile.h"
 #include "random.h"
@@ -27,8 +28,6 @@ constexpr char ToolName[] = "tesmar-render";
 
 namespace {
 
-constexpr int MinSide = 16;
-constexpr int MaxSide = 8192;
 constexpr long MaxFrames = 100000000;
 
 struct TOptions {
@@ -51,30 +50,7 @@ void Usage(std::FILE* stream) {
       stream);
 }
 
-bool ParseLong(const char* text, long lowest, long highest, long& value) {
-  if (!text || !*text) return false;
-  char* end = nullptr;
-  errno = 0;
-  const long parsed = std::strtol(text, &end, 10);
-  if (errno == ERANGE || *end != '\0' || parsed < lowest || parsed > highest) return false;
-  value = parsed;
-  return true;
-}
 
-bool ParseSize(const char* text, int& width, int& height) {
-  const char* separator = text ? std::strpbrk(text, "xX") : nullptr;
-  if (!separator) return false;
-  const std::string widthText(text, separator);
-  long parsedWidth = 0;
-  long parsedHeight = 0;
-  if (!ParseLong(widthText.c_str(), MinSide, MaxSide, parsedWidth) ||
-      !ParseLong(separator + 1, MinSide, MaxSide, parsedHeight)) {
-    return false;
-  }
-  width = static_cast<int>(parsedWidth);
-  height = static_cast<int>(parsedHeight);
-  return true;
-}
 
 bool EndsWith(const std::string& text, const char* suffix) {
   const std::size_t length = std::strlen(suffix);
