@@ -1,5 +1,6 @@
-// The program's start on Linux: Qt's application object, the arguments for GetCommandLineA, then
-// the program's own entry. Without a display it says so and ends, instead of letting Qt abort.
+// The program's start on Linux: Qt's application object, the arguments for GetCommandLineA, the
+// ending signals, then the program's own entry. Without a display it says so and ends, instead of
+// letting Qt abort.
 #include <QApplication>
 
 #include <cstdio>
@@ -7,6 +8,7 @@
 #include <cstring>
 
 #include "linux_services.h"
+#include "qt_signals.h"
 
 int OwlMain(int argc, char* argv[]);
 
@@ -37,10 +39,17 @@ int main(int argc, char* argv[]) {
                  "without a screen\n");
     return 1;
   }
-  const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
-  QApplication application(argc, argv);
-  qInstallMessageHandler(previous);
-  // After Qt has taken its own options (-platform, -display, ...) out of the arguments.
-  SetProgramArguments(argc, argv);
-  return OwlMain(argc, argv);
+  int code = 0;
+  {
+    const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
+    // After Qt has taken its own options (-platform, -display, ...) out of the arguments.
+    SetProgramArguments(argc, argv);
+    InstallEndingSignals();
+    code = OwlMain(argc, argv);
+  }
+  // The final state is saved by now; a run that a signal ended ends by that signal.
+  RaiseEndingSignal();
+  return code;
 }
