@@ -180,6 +180,23 @@ TMyScrnSavWindow::~TMyScrnSavWindow() {
   Bitmap.reset();
 }
 
+const TResponseTable& TMyScrnSavWindow::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      Respond<&TMyScrnSavWindow::EvEndSession>(WM_ENDSESSION),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TScrnSavWindow::ResponseTable()};
+  return table;
+}
+
+// Once this message returns the system may end the process at any moment, so the engine writes its
+// final state now; the close that follows takes the ordinary path, with nothing left to save.
+void TMyScrnSavWindow::EvEndSession(bool ending, DWORD /*flags*/) {
+  if (!ending || !Sim) return;
+  Debug("Closing because the session ends");
+  Sim.reset();
+  CloseSaver();
+}
+
 const char* TMyScrnSavWindow::GetClassName() { return AppName; }
 
 void TMyScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
@@ -190,6 +207,8 @@ void TMyScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
 // The first four steps only draw the box into the bitmap; from the fifth on each step shows what
 // the previous one painted. Nothing clears the bitmap, so the balls leave trails.
 void TMyScrnSavWindow::AnimateScreen() {
+  // After the end of the session has saved the engine, nothing moves until the window closes.
+  if (!Sim) return;
   TClientDC screen(GetHandle());
   TMemoryDC memory(*Bitmap);
 

@@ -76,9 +76,14 @@ class TMyScrnSavWindow : public TScrnSavWindow {
 
   virtual void DrawFrame(TDC& dc);
 
+  // WM_ENDSESSION: when the session ends, writes the final state at once and closes.
+  void EvEndSession(bool ending, DWORD flags);
+
   const TSize& GetScreenSize() const { return ScreenSize; }
   TBitmap* GetBitmap() const { return Bitmap.get(); }
   sim3d* GetSim() const { return Sim.get(); }
+
+  DECLARE_WINDOW_RESPONSES()
 
  protected:
   TSize ScreenSize;

@@ -254,6 +254,36 @@ TEST_F(SaverWindow, DestroyingTheWindowSavesTheFinalState) {
   EXPECT_NE(end->find("ball_N9_red_green_blue_0-255="), std::string::npos);
 }
 
+// The system may end the process as soon as WM_ENDSESSION returns, so the final state must be on disk
+// by then; the window then closes the ordinary way, with nothing more to write.
+TEST_F(SaverWindow, TheEndOfTheSessionSavesTheFinalStateBeforeTheMessageReturns) {
+  auto window = std::make_unique<ProbeWindow>();
+  ASSERT_TRUE(window->Create());
+  const std::string path = WindowsDirectoryFile("default.tmr");
+  const auto start = ReadWholeFile(path);
+  ASSERT_TRUE(start.has_value());
+  for (int step = 0; step < 10; ++step) window->AnimateScreen();
+
+  TMessage cancelled{WM_ENDSESSION, FALSE, 0, 0};
+  window->Dispatch(cancelled);
+  EXPECT_EQ(ReadWholeFile(path), start) << "a cancelled end of session saved";
+  ASSERT_NE(window->GetSim(), nullptr);
+
+  TMessage ending{WM_ENDSESSION, TRUE, 0, 0};
+  window->Dispatch(ending);
+  const auto saved = ReadWholeFile(path);
+  ASSERT_TRUE(saved.has_value());
+  EXPECT_NE(*saved, *start);
+  EXPECT_NE(saved->find("ball_N9_red_green_blue_0-255="), std::string::npos);
+
+  // Steps that come before the close are harmless, and the close comes through the queue.
+  window->AnimateScreen();
+  App.PumpWaitingMessages();
+  EXPECT_EQ(window->GetHandle(), nullptr);
+  window.reset();
+  EXPECT_EQ(ReadWholeFile(path), saved);
+}
+
 // --- Retry and Cancel ----------------------------------------------------------------------------
 
 class RetryBoxes : public SaverFilesTest {
