@@ -12,6 +12,7 @@
 
 #include "phys52.h"
 #include "profile.h"
+#include "saver_instance.h"
 
 const char AppName[] = "tes_mar_ScreenSaver";
 const char SettingsFile[] = "tes-mar.ini";
@@ -354,6 +355,8 @@ void TMyScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TMyScrnSavWindow(n
 void TMyScrnSavApp::InitConfigDialog() { ConfigDialog = new TScrnSavDlg(nullptr, "IDD_CONFIGURE", this); }
 
 bool IsSaverRunning() {
+  // There the system has set the flag for this very start, so only this program's own claim tells.
+  if (SaverFlagBelongsToSystem()) return SaverClaimedElsewhere(AppName);
   BOOL previous = FALSE;
   SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
   BOOL ignored = FALSE;
@@ -366,6 +369,9 @@ bool IsSaverRunning() {
 // with a non-zero code, after the saver window has restored the cursor and the running flag.
 int OwlMain(int /*argc*/, char* /*argv*/[]) {
   if (IsSaverRunning()) return 0;
+  // Taken at once, so two savers started together never both run.
+  long parent = 0;
+  if (ReadScrMode(GetCommandLineA(), parent) == ScrModeSave && !ClaimSaver(AppName)) return 0;
   InstallMathErrorHook();
   try {
     TMyScrnSavApp application(AppName);

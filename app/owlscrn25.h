@@ -114,7 +114,9 @@ class TMyScrnSavApp : public TScrnSavApp {
   void InitConfigDialog() override;
 };
 
-// True when the system counts a screen saver as running; leaves that state as it was.
+// True when the system counts a screen saver as running; where the system sets that state itself for
+// the saver it starts (Windows NT), when another saver of this program holds its claim. Leaves the
+// system's state as it was.
 bool IsSaverRunning();
 
 // The program entry that the platform's start-up code calls.

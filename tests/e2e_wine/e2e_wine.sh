@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # One end-to-end case against tesmar.scr under Wine on its own Xvfb display:
-#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR
+#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR [PATH-TO-TESMAR_WINE_PROBE.EXE]
 # The Wine prefix is $WINEPREFIX, else the "wineprefix" folder beside the program (made when missing).
 set -uo pipefail
 case_name=$1
 scr=$(readlink -f "$2")
+probe=${3:+$(readlink -f "$3")}
 width=1024
 height=768
 
@@ -103,6 +104,71 @@ screen_shows_scene() {
 
 saver_window() { wait_window 30 tes_mar_ScreenSaver; }
 
+# The probe speaks for the system and for other programs.
+probe() {
+  [ -n "$probe" ] || { echo "SKIP: no probe program"; exit 77; }
+  wine "$probe" "$@"
+}
+
+# Runs tesmar.scr with the given arguments beside the saver and prints its exit code; fails when it
+# has not ended within 20 seconds.
+run_beside() {
+  local out=$work/beside.status
+  rm -f "$out"
+  ( wine "$scr" "$@" >/dev/null 2>&1; echo $? >"$out" ) &
+  pids+=($!)
+  wait_for 20 test -s "$out" || return 1
+  cat "$out"
+}
+
+# Settings that start the saver slowly from "glide.tmr": ball 1 glides by 0.5 per step on every axis
+# from (200, 200, 300), far from eight tiny, nearly weightless balls at rest.
+write_glide_start() {
+  printf '[tes-mar_ScreenSaver]\r\nSpeed=0\r\nFrame_on=1\r\nwhat_file=0\r\nparam_file=glide.tmr\r\n' >"$windir/tes-mar.ini"
+  {
+    printf '[tes-mar_ScreenSaver]\r\ngravitation_constant=0.000001\r\nball_density=0.001000\r\n'
+    printf 'ball_N1_speed_x_y_z=0.5 0.5 0.5\r\nball_N1_coordinates_x_y_z=200 200 300\r\n'
+    printf 'ball_N1_radius=20\r\nball_N1_mass=0.000001\r\n'
+    for i in 2 3 4 5 6 7 8 9; do
+      printf 'ball_N%d_speed_x_y_z=0.000001 0.000001 0.000001\r\n' "$i"
+      printf 'ball_N%d_coordinates_x_y_z=%d 600 800\r\n' "$i" $((400 + 60 * i))
+      printf 'ball_N%d_radius=10\r\nball_N%d_mass=0.000001\r\n' "$i" "$i"
+    done
+  } >"$windir/glide.tmr"
+}
+
+# How many whole steps ball 1 has glided in default.tmr; fails unless all three axes agree on one.
+glide_steps() {
+  local coordinates
+  coordinates=$(tr -d '\r' <"$windir/default.tmr" | sed -n 's/^ball_N1_coordinates_x_y_z=//p')
+  [ -n "$coordinates" ] || return 1
+  echo "$coordinates" | awk '{
+    nx = ($1 - 200) * 2; ny = ($2 - 200) * 2; nz = ($3 - 300) * 2
+    if (nx != int(nx) || nx != ny || nx != nz) exit 1
+    print nx }'
+}
+
+# Starts the saver from the gliding ball and waits until it runs; leaves its settings behind.
+start_gliding_saver() {
+  write_glide_start
+  rm -f "$windir/default.tmr"
+  start /s
+  saver_window >/dev/null || fail "no saver window"
+  wait_for 20 test -s "$windir/default.tmr" || fail "no starting state in default.tmr"
+  [ "$(glide_steps)" = 0 ] || fail "default.tmr does not hold the starting state"
+  # Speed 0 is one step in a tenth of a second.
+  sleep 3
+}
+
+# Ball 1 of default.tmr has glided a whole number of steps, at least one, in a whole file.
+check_final_state() {
+  grep -q "^ball_N9_red_green_blue_0-255=" "$windir/default.tmr" || fail "default.tmr is not a whole parameter file"
+  local steps
+  steps=$(glide_steps) || fail "ball 1 did not glide a whole number of steps: $(grep N1_coord "$windir/default.tmr")"
+  [ "$steps" -ge 1 ] || fail "default.tmr still holds the starting state"
+  echo "steps run: $steps"
+}
+
 case "$case_name" in
   saver_shows_box_and_balls)
     start /s
@@ -190,6 +256,46 @@ case "$case_name" in
     wait_exit 20 || fail "Escape did not end the program"
     [ "$status" -eq 0 ] || fail "exit code $status"
     [ ! -e "$windir/tes-mar.ini" ] || fail "Escape wrote tes-mar.ini"
+    ;;
+
+  # On Windows NT the system sets its screen-saver flag for the saver it starts; that saver runs, and
+  # while it runs no second saver and no settings dialog of this program start.
+  system_flag_set_starts_one_saver)
+    probe flag set || fail "the probe cannot set the flag"
+    start /s
+    saver_window >/dev/null || fail "the saver refused the system's own start"
+    wait_for 40 screen_shows_scene || fail "the saver draws nothing"
+    second=$(run_beside /s) || fail "a second saver runs beside the first"
+    [ "$second" -eq 0 ] || fail "the second saver gave $second"
+    dialog=$(run_beside /c) || fail "the settings dialog opened while the saver runs"
+    [ "$dialog" -eq 0 ] || fail "the settings dialog gave $dialog"
+    [ ! -e "$work/status" ] || fail "the first saver ended"
+    xdotool mousemove_relative 1 0
+    wait_exit 20 || fail "a one-pixel mouse move did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    # Its claim went with it: the next start runs.
+    probe flag set
+    start /s
+    saver_window >/dev/null || fail "a saver that ended still blocks the next"
+    xdotool mousemove_relative -- -1 0
+    wait_exit 20 || fail "the second run did not end"
+    probe flag clear
+    ;;
+
+  # Once WM_ENDSESSION returns the system may end the process at once: the final state is saved by then.
+  end_of_session_saves_final_state)
+    start_gliding_saver
+    probe end-session || fail "the end of the session did not reach the saver"
+    wait_exit 20 || fail "the saver still runs"
+    check_final_state
+    ;;
+
+  close_from_another_process_saves)
+    start_gliding_saver
+    probe close || fail "no saver window to close"
+    wait_exit 20 || fail "WM_CLOSE from another process did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    check_final_state
     ;;
 
   *)
