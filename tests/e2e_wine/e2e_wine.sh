@@ -117,7 +117,8 @@ probe() {
 run_beside() {
   local out=$work/beside.status
   rm -f "$out"
-  ( wine "$scr" "$@" >/dev/null 2>&1; echo $? >"$out" ) &
+  # Its output goes elsewhere, or the command substitution around this would wait for it to end.
+  ( wine "$scr" "$@"; echo $? >"$out" ) >/dev/null 2>&1 &
   pids+=($!)
   wait_for 20 test -s "$out" || return 1
   cat "$out"
