@@ -14,6 +14,7 @@
 #include <cstring>
 #include <utility>
 
+#include "monitors.h"
 #include "qt_backend.h"
 
 namespace qt_backend {
@@ -358,16 +359,21 @@ bool TWindow::Create() {
   widget->setObjectName(QString::fromUtf8(windowClass.lpszClassName ? windowClass.lpszClassName : GetClassName()));
   widget->setWindowTitle(QString::fromStdString(Title));
   widget->Background = BackgroundOf(windowClass.hbrBackground);
-  const double scale = widget->Scale();
+  if (Attr.ExStyle & WS_EX_NOACTIVATE) {
+    widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    widget->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+  }
   if (Attr.W > 0 && Attr.H > 0) {
-    widget->setGeometry(qRound(Attr.X / scale), qRound(Attr.Y / scale), qRound(Attr.W / scale),
-                        qRound(Attr.H / scale));
+    widget->setGeometry(child ? QRect(qRound(Attr.X / widget->Scale()), qRound(Attr.Y / widget->Scale()),
+                                      qRound(Attr.W / widget->Scale()), qRound(Attr.H / widget->Scale()))
+                              : LogicalRect(QRect(Attr.X, Attr.Y, Attr.W, Attr.H)));
   } else {
     widget->resize(DefaultWidth, DefaultHeight);
   }
   Handle = RegisterWindow(this, widget);
   widget->Handle = Handle;
   WatchApplicationState();
+  WatchScreens();
   SetupWindow();
   return true;
 }
@@ -466,11 +472,17 @@ void TWindow::Invalidate(bool erase) {
 bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
   TWindowWidget* widget = WidgetOf(Handle);
   if (!widget) return false;
-  const double scale = widget->Scale();
-  const QRect logical(qRound(rect.left / scale), qRound(rect.top / scale), qRound(rect.Width() / scale),
-                      qRound(rect.Height() / scale));
-  const bool wholeScreen =
-      widget->isWindow() && QRect(rect.left, rect.top, rect.Width(), rect.Height()) == ScreenRect();
+  const QRect device(rect.left, rect.top, rect.Width(), rect.Height());
+  QRect logical;
+  if (widget->isWindow()) {
+    logical = LogicalRect(device);
+  } else {
+    const double scale = widget->Scale();
+    logical = QRect(qRound(rect.left / scale), qRound(rect.top / scale), qRound(rect.Width() / scale),
+                    qRound(rect.Height() / scale));
+  }
+  bool wholeScreen = false;
+  for (const TRect& monitor : GetMonitorRects()) wholeScreen = wholeScreen || (widget->isWindow() && rect == monitor);
   widget->WantsFullScreen = wholeScreen;
   widget->setGeometry(logical);
   // Only a full-screen state puts the window over panels and docks on X11.
@@ -555,10 +567,9 @@ BOOL GetCursorPos(POINT* point) {
   if (!point) return FALSE;
   point->x = point->y = 0;
   if (!HasGui()) return FALSE;
-  const QPoint position = QCursor::pos();
-  const double scale = ScreenScale();
-  point->x = static_cast<LONG>(qRound(position.x() * scale));
-  point->y = static_cast<LONG>(qRound(position.y() * scale));
+  const QPoint position = DeviceCursorPos();
+  point->x = static_cast<LONG>(position.x());
+  point->y = static_cast<LONG>(position.y());
   return TRUE;
 }
 
@@ -571,9 +582,7 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
     area = ScreenRect();
   } else if (TWindowWidget* widget = WidgetOf(window)) {
     const QRect frame = widget->isWindow() ? widget->frameGeometry() : QRect(widget->mapToGlobal(QPoint()), widget->size());
-    const double scale = widget->Scale();
-    area = QRect(qRound(frame.x() * scale), qRound(frame.y() * scale), qRound(frame.width() * scale),
-                 qRound(frame.height() * scale));
+    area = DeviceRect(frame);
   } else {
     return FALSE;
   }
