@@ -101,7 +101,7 @@ class TScrnSavWindow : public TFrameWindow {
   void CloseSaver();
   // Arms the reinit timer when ReinitMinutes asks for one; needs the window to exist.
   void ArmReinitTimer();
-  // Gives every monitor outside ScreenArea a cover, keeping those whose monitor is unchanged.
+  // Gives every monitor apart from ScreenArea's a cover, keeping those whose monitor is unchanged.
   void CoverOtherMonitors();
 
  private:

@@ -156,7 +156,9 @@ bool Inside(const TRect& inner, const TRect& outer) {
 void TScrnSavWindow::CoverOtherMonitors() {
   std::vector<std::unique_ptr<TScrnSavCover>> covers;
   for (const TRect& monitor : GetMonitorRects()) {
-    if (Inside(monitor, ScreenArea)) continue;
+    // A monitor that holds the box's whole area shows the box (X lists a split screen's whole
+    // output beside its parts): a cover there would hide it.
+    if (Inside(monitor, ScreenArea) || Inside(ScreenArea, monitor)) continue;
     auto kept = std::find_if(Covers.begin(), Covers.end(), [&monitor](const std::unique_ptr<TScrnSavCover>& cover) {
       return cover && cover->GetHandle() && cover->GetArea() == monitor;
     });
