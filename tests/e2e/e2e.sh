@@ -88,10 +88,11 @@ split_monitors() {
     sleep 0.2
   done
   xrandr --listmonitors
-  # Some servers take monitors only once a client has shown windows; the prober, if given, is one.
+  # Xvfb takes monitors only once a client has shown windows; the prober, if given, is such a client.
   if [ -n "${E2E_MONITOR_PROBER:-}" ] && [ -z "${probed:-}" ]; then
     probed=1
-    QT_QPA_PLATFORM=xcb timeout 10 "$E2E_MONITOR_PROBER" >/dev/null 2>&1
+    # shellcheck disable=SC2086
+    QT_QPA_PLATFORM=xcb timeout 20 $E2E_MONITOR_PROBER >/dev/null 2>&1
     split_monitors "$1"
     return
   fi
