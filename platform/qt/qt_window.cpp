@@ -44,6 +44,12 @@ QColor BackgroundOf(HBRUSH brush) {
   return QColor(Qt::white);  // a system colour index: the window colour
 }
 
+// A child's rectangle in its parent: the parent's scale alone, no monitor's origin.
+QRect ChildRect(const QRect& device, double scale) {
+  return QRect(qRound(device.x() / scale), qRound(device.y() / scale), qRound(device.width() / scale),
+               qRound(device.height() / scale));
+}
+
 TMessageBoxHook& MessageBoxHook() {
   static TMessageBoxHook hook;
   return hook;
@@ -364,9 +370,8 @@ bool TWindow::Create() {
     widget->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
   }
   if (Attr.W > 0 && Attr.H > 0) {
-    widget->setGeometry(child ? QRect(qRound(Attr.X / widget->Scale()), qRound(Attr.Y / widget->Scale()),
-                                      qRound(Attr.W / widget->Scale()), qRound(Attr.H / widget->Scale()))
-                              : LogicalRect(QRect(Attr.X, Attr.Y, Attr.W, Attr.H)));
+    const QRect device(Attr.X, Attr.Y, Attr.W, Attr.H);
+    widget->setGeometry(child ? ChildRect(device, widget->Scale()) : LogicalRect(device));
   } else {
     widget->resize(DefaultWidth, DefaultHeight);
   }
@@ -473,16 +478,12 @@ bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
   TWindowWidget* widget = WidgetOf(Handle);
   if (!widget) return false;
   const QRect device(rect.left, rect.top, rect.Width(), rect.Height());
-  QRect logical;
-  if (widget->isWindow()) {
-    logical = LogicalRect(device);
-  } else {
-    const double scale = widget->Scale();
-    logical = QRect(qRound(rect.left / scale), qRound(rect.top / scale), qRound(rect.Width() / scale),
-                    qRound(rect.Height() / scale));
-  }
+  const QRect logical = widget->isWindow() ? LogicalRect(device) : ChildRect(device, widget->Scale());
+  // A window that fills a monitor, any monitor, is full-screen there.
   bool wholeScreen = false;
-  for (const TRect& monitor : GetMonitorRects()) wholeScreen = wholeScreen || (widget->isWindow() && rect == monitor);
+  if (widget->isWindow()) {
+    for (const TRect& monitor : GetMonitorRects()) wholeScreen = wholeScreen || rect == monitor;
+  }
   widget->WantsFullScreen = wholeScreen;
   widget->setGeometry(logical);
   // Only a full-screen state puts the window over panels and docks on X11.

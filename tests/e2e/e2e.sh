@@ -7,7 +7,10 @@ width=1024
 height=768
 # The two-monitor cases split one wide X screen into two monitors of that size.
 screen_width=$width
-case "$case_name" in two_monitors_*) screen_width=$((2 * width)) ;; esac
+case "$case_name" in
+  two_monitors_covers_follow) screen_width=$((3 * width)) ;;
+  two_monitors_*) screen_width=$((2 * width)) ;;
+esac
 
 for tool in Xvfb xdotool convert identify xrandr xsetroot; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
@@ -227,6 +230,24 @@ case "$case_name" in
     wait_exit "$saver" 20 || fail "a one-pixel mouse move did not end the saver"
     [ "$status" -eq 0 ] || fail "exit code $status"
     [ -s "$confdir/default.tmr" ] || fail "no default.tmr"
+    ;;
+  two_monitors_covers_follow)
+    # A third monitor joins on the right while the saver runs; its cover follows, and ends the saver too.
+    split_monitors left
+    xsetroot -solid '#00ff00'
+    start_saver
+    xrandr --setmonitor T ${width}/270x${height}/203+$((2 * width))+0 none >/dev/null 2>&1
+    n=1
+    for _ in $(seq 1 50); do
+      import -window root "$work/shot.png" || fail "no screenshot"
+      n=$(pixels_in "$work/shot.png" "${screen_width}x${height}+0+0" 'rgb(0,255,0)')
+      [ "$n" -eq 0 ] && break
+      sleep 0.2
+    done
+    [ "$n" -eq 0 ] || fail "the new monitor shows the desktop ($n pixels)"
+    xdotool mousemove $((2 * width + 500)) 400
+    wait_exit "$saver" 20 || fail "a mouse move on the new monitor did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
     ;;
   scaled_1.5_one_pixel_ends|scaled_2_one_pixel_ends)
     scale=${case_name#scaled_}
