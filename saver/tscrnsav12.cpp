@@ -155,7 +155,9 @@ bool Inside(const TRect& inner, const TRect& outer) {
 
 void TScrnSavWindow::CoverOtherMonitors() {
   std::vector<std::unique_ptr<TScrnSavCover>> covers;
-  for (const TRect& monitor : GetMonitorRects()) {
+  // A saver inside another program's window covers nothing else: that program has each monitor.
+  const bool child = (Attr.Style & WS_CHILD) != 0 || GetParent() != nullptr;
+  for (const TRect& monitor : child ? std::vector<TRect>() : GetMonitorRects()) {
     // A monitor that holds the box's whole area shows the box (X lists a split screen's whole
     // output beside its parts): a cover there would hide it.
     if (Inside(monitor, ScreenArea) || Inside(ScreenArea, monitor)) continue;
