@@ -2,6 +2,9 @@
 // the animation from idle time, and the full-screen window that ends the saver on any input.
 #pragma once
 
+#include <memory>
+#include <vector>
+
 #include "framework.h"
 
 // The saver modes that the command line selects.
@@ -32,6 +35,31 @@ void SetCommandLineSource(TCommandLineSource source);
 // parent window's handle is stored in `parent`.
 int ReadScrMode(const char* commandLine, long& parent);
 
+class TScrnSavWindow;
+
+// A black window over a monitor that the saver's box leaves uncovered: it hides the desktop there
+// and ends the saver on the same input as the saver window.
+class TScrnSavCover : public TWindow {
+ public:
+  TScrnSavCover(TScrnSavWindow& saver, const TRect& area);
+
+  const char* GetClassName() override;
+  void GetWindowClass(WNDCLASS& windowClass) override;
+  const TRect& GetArea() const { return Area; }
+
+  void EvMouseMove(UINT keyFlags, TPoint& point);
+  void EvButtonDown(UINT keyFlags, TPoint& point);
+  void EvKeyDown(UINT key, UINT repeatCount, UINT flags);
+  void EvSysKeyDown(UINT key, UINT repeatCount, UINT flags);
+  void EvSysCommand(UINT command, TPoint& point);
+
+  DECLARE_WINDOW_RESPONSES()
+
+ private:
+  TScrnSavWindow& Saver;
+  TRect Area;
+};
+
 class TScrnSavWindow : public TFrameWindow {
  public:
   TScrnSavWindow(TWindow* parent, const char* title = nullptr, TModule* module = nullptr);
@@ -56,6 +84,11 @@ class TScrnSavWindow : public TFrameWindow {
   void EvSysKeyDown(UINT key, UINT repeatCount, UINT flags);
   void EvSysCommand(UINT command, TPoint& point);
   void EvTimer(UINT timerId);
+  void EvDisplayChange();
+
+  // Closes the saver when the cursor, in screen coordinates, is off its starting position.
+  void MouseMovedTo(const TPoint& screenPoint);
+  const std::vector<std::unique_ptr<TScrnSavCover>>& GetCovers() const { return Covers; }
 
   UINT TimerId = 0;
   float ReinitMinutes = 0.0f;
@@ -68,6 +101,13 @@ class TScrnSavWindow : public TFrameWindow {
   void CloseSaver();
   // Arms the reinit timer when ReinitMinutes asks for one; needs the window to exist.
   void ArmReinitTimer();
+  // Gives every monitor apart from ScreenArea's a cover, keeping those whose monitor is unchanged.
+  void CoverOtherMonitors();
+
+ private:
+  friend class TScrnSavCover;
+  TRect ScreenArea;  // where SetupWindow put the window
+  std::vector<std::unique_ptr<TScrnSavCover>> Covers;
 };
 
 class TScrnSavApp : public TApplication {

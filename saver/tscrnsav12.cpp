@@ -2,11 +2,15 @@
 // the full-screen saver window that closes on mouse, key and activation input.
 #include "tscrnsav.h"
 
+#include "monitors.h"
+
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 int ScrMode = ScrModeNone;
 
@@ -110,6 +114,7 @@ const TResponseTable& TScrnSavWindow::ResponseTable() {
       Respond<&TScrnSavWindow::EvSysKeyDown>(WM_SYSKEYDOWN),
       Respond<&TScrnSavWindow::EvSysCommand>(WM_SYSCOMMAND),
       Respond<&TScrnSavWindow::EvTimer>(WM_TIMER),
+      Respond<&TScrnSavWindow::EvDisplayChange>(WM_DISPLAYCHANGE),
   };
   static const TResponseTable table{entries, std::size(entries), &TFrameWindow::ResponseTable()};
   return table;
@@ -134,10 +139,46 @@ void TScrnSavWindow::SetupWindow() {
 
   RECT desktop{0, 0, 0, 0};
   GetWindowRect(GetDesktopWindow(), &desktop);
-  MoveWindow(TRect(desktop.left, desktop.top, desktop.right, desktop.bottom), true);
+  ScreenArea = TRect(desktop.left, desktop.top, desktop.right, desktop.bottom);
+  MoveWindow(ScreenArea, true);
+  CoverOtherMonitors();
 
   ArmReinitTimer();
 }
+
+namespace {
+bool Inside(const TRect& inner, const TRect& outer) {
+  return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
+         inner.bottom <= outer.bottom;
+}
+}  // namespace
+
+void TScrnSavWindow::CoverOtherMonitors() {
+  std::vector<std::unique_ptr<TScrnSavCover>> covers;
+  // A saver inside another program's window covers nothing else: that program has each monitor.
+  const bool child = (Attr.Style & WS_CHILD) != 0 || GetParent() != nullptr;
+  for (const TRect& monitor : child ? std::vector<TRect>() : GetMonitorRects()) {
+    // A monitor that holds the box's whole area shows the box (X lists a split screen's whole
+    // output beside its parts): a cover there would hide it.
+    if (Inside(monitor, ScreenArea) || Inside(ScreenArea, monitor)) continue;
+    auto kept = std::find_if(Covers.begin(), Covers.end(), [&monitor](const std::unique_ptr<TScrnSavCover>& cover) {
+      return cover && cover->GetHandle() && cover->GetArea() == monitor;
+    });
+    if (kept != Covers.end()) {
+      covers.push_back(std::move(*kept));
+      continue;
+    }
+    auto cover = std::make_unique<TScrnSavCover>(*this, monitor);
+    // A monitor without its cover keeps showing the desktop, which is no reason to stop the saver.
+    if (!cover->Create()) continue;
+    // Shown without activation: the saver window losing it would end the saver.
+    cover->ShowWindow(SW_SHOWNA);
+    covers.push_back(std::move(cover));
+  }
+  Covers = std::move(covers);
+}
+
+void TScrnSavWindow::EvDisplayChange() { CoverOtherMonitors(); }
 
 void TScrnSavWindow::ArmReinitTimer() {
   if (ReinitMinutes == 0.0f) return;
@@ -150,10 +191,17 @@ void TScrnSavWindow::ArmReinitTimer() {
 
 void TScrnSavWindow::CloseSaver() { PostMessage(WM_CLOSE, 0, 0); }
 
-// The message's point is in client coordinates, which start at the desktop's origin like the
-// cursor's screen position; a move of a single pixel ends the saver.
+// The message's point is in client coordinates and the cursor's start in screen coordinates,
+// which agree only while the window starts at the desktop's origin.
 void TScrnSavWindow::EvMouseMove(UINT /*keyFlags*/, TPoint& point) {
-  if (point != StartCursorPos) {
+  POINT screen{point.x, point.y};
+  ClientToScreen(GetHandle(), &screen);
+  MouseMovedTo(TPoint(screen.x, screen.y));
+}
+
+// No tolerance: a move of a single pixel ends the saver.
+void TScrnSavWindow::MouseMovedTo(const TPoint& screenPoint) {
+  if (screenPoint != StartCursorPos) {
     Debug("Closing because of mouse");
     CloseSaver();
   }
@@ -190,6 +238,60 @@ void TScrnSavWindow::EvSysCommand(UINT command, TPoint& /*point*/) {
 void TScrnSavWindow::EvTimer(UINT /*timerId*/) {
   Debug("starting reinit");
   reinit();
+}
+
+// --- the covers of the other monitors ---------------------------------------------------------
+
+TScrnSavCover::TScrnSavCover(TScrnSavWindow& saver, const TRect& area)
+    : TWindow(&saver, nullptr, saver.GetModule()), Saver(saver), Area(area) {
+  // Owned by the saver window, so it goes with it; never active, so the keys stay with the saver.
+  Attr.Style = WS_POPUP;
+  Attr.ExStyle = WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW;
+  Attr.X = area.left;
+  Attr.Y = area.top;
+  Attr.W = area.Width();
+  Attr.H = area.Height();
+}
+
+const TResponseTable& TScrnSavCover::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      Respond<&TScrnSavCover::EvMouseMove>(WM_MOUSEMOVE),
+      Respond<&TScrnSavCover::EvButtonDown>(WM_LBUTTONDOWN),
+      Respond<&TScrnSavCover::EvButtonDown>(WM_RBUTTONDOWN),
+      Respond<&TScrnSavCover::EvButtonDown>(WM_MBUTTONDOWN),
+      Respond<&TScrnSavCover::EvKeyDown>(WM_KEYDOWN),
+      Respond<&TScrnSavCover::EvSysKeyDown>(WM_SYSKEYDOWN),
+      Respond<&TScrnSavCover::EvSysCommand>(WM_SYSCOMMAND),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TWindow::ResponseTable()};
+  return table;
+}
+
+const char* TScrnSavCover::GetClassName() { return "tesmar_SaverCover"; }
+
+void TScrnSavCover::GetWindowClass(WNDCLASS& windowClass) {
+  TWindow::GetWindowClass(windowClass);
+  windowClass.hIcon = nullptr;
+  windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+}
+
+void TScrnSavCover::EvMouseMove(UINT /*keyFlags*/, TPoint& point) {
+  POINT screen{point.x, point.y};
+  ClientToScreen(GetHandle(), &screen);
+  Saver.MouseMovedTo(TPoint(screen.x, screen.y));
+}
+
+void TScrnSavCover::EvButtonDown(UINT, TPoint&) { Saver.CloseSaver(); }
+
+// Keys reach a cover only where the system gives it the focus after all; Enter then saves the
+// picture as it does on the saver window.
+void TScrnSavCover::EvKeyDown(UINT key, UINT repeatCount, UINT flags) { Saver.EvKeyDown(key, repeatCount, flags); }
+
+void TScrnSavCover::EvSysKeyDown(UINT, UINT, UINT) { Saver.CloseSaver(); }
+
+void TScrnSavCover::EvSysCommand(UINT command, TPoint& /*point*/) {
+  if ((command & 0xFFF0) != SC_SCREENSAVE) Saver.CloseSaver();
+  DefaultProcessing();
 }
 
 // --- the saver application --------------------------------------------------------------------

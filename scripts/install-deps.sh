@@ -20,7 +20,7 @@ as_root() {
 packages=()
 if [ $want_linux -eq 1 ]; then
   # compiler, build, tests; Qt 6 for the window back end; Xvfb, xdotool and ImageMagick for end-to-end tests
-  packages+=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev xvfb xauth xdotool x11-utils imagemagick libxext-dev libx11-dev fonts-liberation)
+  packages+=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libxext-dev libx11-dev fonts-liberation)
 fi
 if [ $want_fuzz -eq 1 ]; then
   packages+=(clang libclang-rt-14-dev)

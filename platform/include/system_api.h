@@ -101,6 +101,7 @@ constexpr UINT WM_ERASEBKGND = 0x0014;
 constexpr UINT WM_ENDSESSION = 0x0016;
 constexpr UINT WM_SHOWWINDOW = 0x0018;
 constexpr UINT WM_ACTIVATEAPP = 0x001C;
+constexpr UINT WM_DISPLAYCHANGE = 0x007E;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_KEYUP = 0x0101;
 constexpr UINT WM_CHAR = 0x0102;
@@ -192,6 +193,8 @@ constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
 constexpr DWORD WS_OVERLAPPEDWINDOW =
     WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
+constexpr DWORD WS_EX_TOOLWINDOW = 0x00000080;
+constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 constexpr UINT CS_VREDRAW = 0x0001;
 constexpr UINT CS_HREDRAW = 0x0002;
 constexpr UINT CS_DBLCLKS = 0x0008;
@@ -200,7 +203,9 @@ constexpr UINT CS_SAVEBITS = 0x0800;
 // ShowWindow commands.
 constexpr int SW_HIDE = 0;
 constexpr int SW_SHOWNORMAL = 1;
+constexpr int SW_SHOWNOACTIVATE = 4;
 constexpr int SW_SHOW = 5;
+constexpr int SW_SHOWNA = 8;
 
 // SetWindowPos flags.
 constexpr UINT SWP_NOSIZE = 0x0001;
@@ -256,6 +261,7 @@ UINT_PTR SetTimer(HWND window, UINT_PTR id, UINT elapseMilliseconds, void* timer
 BOOL KillTimer(HWND window, UINT_PTR id);
 int ShowCursor(BOOL show);
 BOOL GetCursorPos(POINT* point);
+BOOL ClientToScreen(HWND window, POINT* point);
 HWND GetDesktopWindow();
 BOOL GetWindowRect(HWND window, RECT* rect);
 HGDIOBJ GetStockObject(int object);

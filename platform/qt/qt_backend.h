@@ -38,6 +38,19 @@ void BringToFront(QWidget& window);
 QRect ScreenRect();
 double ScreenScale();
 
+// Points and rectangles of the desktop between Qt's logical pixels and device pixels.
+QPoint DevicePoint(const QPointF& logical);
+QPointF LogicalPoint(const QPoint& device);
+QRect DeviceRect(const QRect& logical);
+QRect LogicalRect(const QRect& device);
+// The cursor's position on the desktop in device pixels.
+QPoint DeviceCursorPos();
+// The device pixel of a mouse event's position on the desktop; the cursor's exact one when it lies
+// in the logical pixel the event gives.
+QPoint DeviceEventPoint(const QPointF& logical);
+// Starts posting WM_DISPLAYCHANGE to every top-level window when screens come, go or change.
+void WatchScreens();
+
 // --- the message queue ------------------------------------------------------------------------
 bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 bool QueueEmpty();

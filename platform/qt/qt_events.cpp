@@ -5,7 +5,6 @@
 #include <QMouseEvent>
 
 #include <algorithm>
-#include <cmath>
 
 #include "qt_backend.h"
 
@@ -50,11 +49,12 @@ UINT MouseKeyFlags(const QMouseEvent& event) {
   return flags;
 }
 
+// Through the desktop's device pixels, where the cursor's position is taken too, so that the two
+// agree at any scale.
 LPARAM ClientPoint(const QWidget& widget, const QMouseEvent& event) {
-  const double scale = widget.devicePixelRatioF();
-  const int x = static_cast<int>(std::floor(event.position().x() * scale));
-  const int y = static_cast<int>(std::floor(event.position().y() * scale));
-  return MAKELPARAM(x, y);
+  const QPoint point = DeviceEventPoint(event.globalPosition());
+  const QPoint origin = DevicePoint(widget.mapToGlobal(QPointF(0, 0)));
+  return MAKELPARAM(point.x() - origin.x(), point.y() - origin.y());
 }
 
 bool TranslateKey(const QKeyEvent& event, bool down, TMessage& message) {

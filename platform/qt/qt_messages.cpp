@@ -111,10 +111,7 @@ double ScreenScale() {
 QRect ScreenRect() {
   const QScreen* screen = HasGui() ? QGuiApplication::primaryScreen() : nullptr;
   if (!screen) return {};
-  const QRect logical = screen->geometry();
-  const double scale = screen->devicePixelRatio();
-  return QRect(qRound(logical.x() * scale), qRound(logical.y() * scale), qRound(logical.width() * scale),
-               qRound(logical.height() * scale));
+  return DeviceRect(screen->geometry());
 }
 
 bool Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

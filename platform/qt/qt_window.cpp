@@ -14,6 +14,7 @@
 #include <cstring>
 #include <utility>
 
+#include "monitors.h"
 #include "qt_backend.h"
 
 namespace qt_backend {
@@ -41,6 +42,12 @@ QColor BackgroundOf(HBRUSH brush) {
     return object.Hollow ? QColor() : QColor(object.Color);
   }
   return QColor(Qt::white);  // a system colour index: the window colour
+}
+
+// A child's rectangle in its parent: the parent's scale alone, no monitor's origin.
+QRect ChildRect(const QRect& device, double scale) {
+  return QRect(qRound(device.x() / scale), qRound(device.y() / scale), qRound(device.width() / scale),
+               qRound(device.height() / scale));
 }
 
 TMessageBoxHook& MessageBoxHook() {
@@ -358,16 +365,20 @@ bool TWindow::Create() {
   widget->setObjectName(QString::fromUtf8(windowClass.lpszClassName ? windowClass.lpszClassName : GetClassName()));
   widget->setWindowTitle(QString::fromStdString(Title));
   widget->Background = BackgroundOf(windowClass.hbrBackground);
-  const double scale = widget->Scale();
+  if (Attr.ExStyle & WS_EX_NOACTIVATE) {
+    widget->setAttribute(Qt::WA_ShowWithoutActivating);
+    widget->setWindowFlag(Qt::WindowDoesNotAcceptFocus);
+  }
   if (Attr.W > 0 && Attr.H > 0) {
-    widget->setGeometry(qRound(Attr.X / scale), qRound(Attr.Y / scale), qRound(Attr.W / scale),
-                        qRound(Attr.H / scale));
+    const QRect device(Attr.X, Attr.Y, Attr.W, Attr.H);
+    widget->setGeometry(child ? ChildRect(device, widget->Scale()) : LogicalRect(device));
   } else {
     widget->resize(DefaultWidth, DefaultHeight);
   }
   Handle = RegisterWindow(this, widget);
   widget->Handle = Handle;
   WatchApplicationState();
+  WatchScreens();
   SetupWindow();
   return true;
 }
@@ -466,11 +477,13 @@ void TWindow::Invalidate(bool erase) {
 bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
   TWindowWidget* widget = WidgetOf(Handle);
   if (!widget) return false;
-  const double scale = widget->Scale();
-  const QRect logical(qRound(rect.left / scale), qRound(rect.top / scale), qRound(rect.Width() / scale),
-                      qRound(rect.Height() / scale));
-  const bool wholeScreen =
-      widget->isWindow() && QRect(rect.left, rect.top, rect.Width(), rect.Height()) == ScreenRect();
+  const QRect device(rect.left, rect.top, rect.Width(), rect.Height());
+  const QRect logical = widget->isWindow() ? LogicalRect(device) : ChildRect(device, widget->Scale());
+  // A window that fills a monitor, any monitor, is full-screen there.
+  bool wholeScreen = false;
+  if (widget->isWindow()) {
+    for (const TRect& monitor : GetMonitorRects()) wholeScreen = wholeScreen || rect == monitor;
+  }
   widget->WantsFullScreen = wholeScreen;
   widget->setGeometry(logical);
   // Only a full-screen state puts the window over panels and docks on X11.
@@ -555,10 +568,9 @@ BOOL GetCursorPos(POINT* point) {
   if (!point) return FALSE;
   point->x = point->y = 0;
   if (!HasGui()) return FALSE;
-  const QPoint position = QCursor::pos();
-  const double scale = ScreenScale();
-  point->x = static_cast<LONG>(qRound(position.x() * scale));
-  point->y = static_cast<LONG>(qRound(position.y() * scale));
+  const QPoint position = DeviceCursorPos();
+  point->x = static_cast<LONG>(position.x());
+  point->y = static_cast<LONG>(position.y());
   return TRUE;
 }
 
@@ -571,9 +583,7 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
     area = ScreenRect();
   } else if (TWindowWidget* widget = WidgetOf(window)) {
     const QRect frame = widget->isWindow() ? widget->frameGeometry() : QRect(widget->mapToGlobal(QPoint()), widget->size());
-    const double scale = widget->Scale();
-    area = QRect(qRound(frame.x() * scale), qRound(frame.y() * scale), qRound(frame.width() * scale),
-                 qRound(frame.height() * scale));
+    area = DeviceRect(frame);
   } else {
     return FALSE;
   }

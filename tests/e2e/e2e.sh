@@ -7,8 +7,14 @@ case_name=$1
 tesmar=$2
 width=1024
 height=768
+# The two-monitor cases split one wide X screen into two monitors of that size.
+screen_width=$width
+case "$case_name" in
+  two_monitors_covers_follow) screen_width=$((3 * width)) ;;
+  two_monitors_*) screen_width=$((2 * width)) ;;
+esac
 
-for tool in Xvfb xdotool convert identify; do
+for tool in Xvfb xdotool convert identify xrandr xsetroot; do
   command -v "$tool" >/dev/null || { echo "missing $tool"; exit 1; }
 done
 
@@ -30,7 +36,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 # A display of our own, chosen by the server.
-Xvfb -displayfd 5 -screen 0 ${width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 5 -screen 0 ${screen_width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
 pids+=($!)
 display=""
 for _ in $(seq 1 100); do
@@ -75,8 +81,56 @@ coloured_pixels() {
   convert "$1" -fill black -opaque 'rgb(255,0,0)' -fill white +opaque black -format "%[fx:int(mean*w*h)]" info:
 }
 
+# Splits the screen into a left and a right monitor; $1 names the primary one (left or right).
+# The server drops the first monitor request after its start now and then, so each is checked.
+split_monitors() {
+  local left=L right=R try
+  if [ "$1" = right ]; then right='*R'; else left='*L'; fi
+  for try in 1 2 3 4 5; do
+    xrandr --setmonitor "$left" ${width}/270x${height}/203+0+0 none >/dev/null 2>&1
+    xrandr --setmonitor "$right" ${width}/270x${height}/203+${width}+0 none >/dev/null 2>&1
+    [ "$(xrandr --listmonitors | grep -cE '^ *[0-9]+: \*?[LR] ')" -eq 2 ] && return 0
+    sleep 0.2
+  done
+  xrandr --listmonitors
+  # Xvfb takes monitors only once a client has shown windows; the prober, if given, is such a client.
+  if [ -n "${E2E_MONITOR_PROBER:-}" ] && [ -z "${probed:-}" ]; then
+    probed=1
+    # shellcheck disable=SC2086
+    QT_QPA_PLATFORM=xcb timeout 20 $E2E_MONITOR_PROBER >/dev/null 2>&1
+    split_monitors "$1"
+    return
+  fi
+  echo "SKIP: this X server takes no monitors"
+  exit 77
+}
+
+# Pixels of a rectangle WxH+X+Y of a picture file in colour $3 (default: any colour but black).
+pixels_in() {
+  if [ -n "${3:-}" ]; then
+    convert "$1" -crop "$2" +repage -fill black +opaque "$3" -fill white -opaque "$3" -format "%[fx:int(mean*w*h)]" info:
+  else
+    convert "$1" -crop "$2" +repage -fill white +opaque black -format "%[fx:int(mean*w*h)]" info:
+  fi
+}
+
+# The saver on the primary monitor at x offset $1, a black cover on the other at $2, and nothing of
+# the green desktop anywhere.
+check_monitors() {
+  local box=$1 cover=$2 n
+  import -window root "$work/shot.png" || fail "no screenshot"
+  cp "$work/shot.png" "${E2E_SCREENSHOT:-/dev/null}" 2>/dev/null
+  n=$(pixels_in "$work/shot.png" "${screen_width}x${height}+0+0" 'rgb(0,255,0)')
+  [ "$n" -eq 0 ] || fail "$n pixels of the desktop show"
+  [ "$(pixel "$work/shot.png" $((box + 1)) $((height / 2)))" = "255,0,0" ] || fail "no box on the primary monitor at $box"
+  n=$(pixels_in "$work/shot.png" "${width}x${height}+${box}+0")
+  [ "$n" -gt 200 ] || fail "the box shows too little ($n pixels)"
+  n=$(pixels_in "$work/shot.png" "${width}x${height}+${cover}+0")
+  [ "$n" -eq 0 ] || fail "the other monitor is not black ($n pixels)"
+}
+
 start_saver() {
-  xdotool mousemove 500 400
+  xdotool mousemove ${start_x:-500} ${start_y:-400}
   "$tesmar" /s >"$work/saver.log" 2>&1 &
   saver=$!
   pids+=($saver)
@@ -209,6 +263,57 @@ case "$case_name" in
     wait_exit "$dialog" 10 || fail "SIGTERM did not end the dialog"
     [ "$status" -eq 143 ] || fail "dialog: exit status $status"
     [ -e "$confdir/tes-mar.ini" ] && fail "the dialog stored settings"
+    ;;
+  two_monitors_primary_left)
+    split_monitors left
+    xsetroot -solid '#00ff00'
+    start_saver
+    check_monitors 0 "$width"
+    cp "$confdir/default.tmr" "$work/start.tmr"
+    # Onto the cover of the right monitor.
+    xdotool mousemove $((width + 500)) 400
+    wait_exit "$saver" 20 || fail "a mouse move on the second monitor did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    grep -q '^ball_N9_red_green_blue_0-255=' "$confdir/default.tmr" || fail "default.tmr is not whole"
+    cmp -s "$work/start.tmr" "$confdir/default.tmr" && fail "default.tmr was not rewritten with the final state"
+    ;;
+  two_monitors_primary_right)
+    split_monitors right
+    xsetroot -solid '#00ff00'
+    # The window starts away from the desktop's origin: the mouse message at the starting spot,
+    # which the window's showing brings, must not end the saver.
+    start_x=$((width + 500)) start_saver
+    check_monitors "$width" 0
+    xdotool mousemove_relative -- -1 0
+    wait_exit "$saver" 20 || fail "a one-pixel mouse move did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    [ -s "$confdir/default.tmr" ] || fail "no default.tmr"
+    ;;
+  two_monitors_covers_follow)
+    # A third monitor joins on the right while the saver runs; its cover follows, and ends the saver too.
+    split_monitors left
+    xsetroot -solid '#00ff00'
+    start_saver
+    xrandr --setmonitor T ${width}/270x${height}/203+$((2 * width))+0 none >/dev/null 2>&1
+    n=1
+    for _ in $(seq 1 50); do
+      import -window root "$work/shot.png" || fail "no screenshot"
+      n=$(pixels_in "$work/shot.png" "${screen_width}x${height}+0+0" 'rgb(0,255,0)')
+      [ "$n" -eq 0 ] && break
+      sleep 0.2
+    done
+    [ "$n" -eq 0 ] || fail "the new monitor shows the desktop ($n pixels)"
+    xdotool mousemove $((2 * width + 500)) 400
+    wait_exit "$saver" 20 || fail "a mouse move on the new monitor did not end the saver"
+    [ "$status" -eq 0 ] || fail "exit code $status"
+    ;;
+  scaled_1.5_one_pixel_ends|scaled_2_one_pixel_ends)
+    scale=${case_name#scaled_}
+    export QT_SCALE_FACTOR=${scale%%_*}
+    start_x=501 start_y=401 start_saver
+    xdotool mousemove_relative 1 0
+    wait_exit "$saver" 20 || fail "a one-pixel mouse move did not end the saver at scale $QT_SCALE_FACTOR"
+    [ "$status" -eq 0 ] || fail "exit code $status"
     ;;
   *)
     fail "unknown case $case_name"

@@ -49,7 +49,10 @@ class SaverWindowInput : public ::testing::Test {
 };
 
 TEST_F(SaverWindowInput, MouseMoveClosesOnlyAwayFromTheStartingPoint) {
-  const TPoint start = window->StartCursorPos;
+  // The message's point is relative to the window, which need not start at the desktop's origin.
+  RECT area{};
+  ASSERT_TRUE(GetWindowRect(window->GetHandle(), &area));
+  const TPoint start(window->StartCursorPos.x - area.left, window->StartCursorPos.y - area.top);
   EXPECT_FALSE(Send(*window, WM_MOUSEMOVE, 0, At(start.x, start.y)));
   EXPECT_FALSE(Send(*window, WM_MOUSEMOVE, MK_SHIFT, At(start.x, start.y)));
 

@@ -1,0 +1,85 @@
+// The saver on a desktop of several monitors: the box on the primary one, a black cover on each
+// other one, and input on a cover ending the saver like input on the saver window.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "monitors.h"
+#include "tscrnsav.h"
+
+namespace {
+
+TRect WindowArea(HWND window) {
+  RECT area{};
+  EXPECT_TRUE(GetWindowRect(window, &area));
+  return TRect(area.left, area.top, area.right, area.bottom);
+}
+
+class SaverMonitors : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    monitors = GetMonitorRects();
+    ASSERT_FALSE(monitors.empty());
+  }
+
+  std::unique_ptr<TScrnSavWindow> Make() {
+    auto made = std::make_unique<TScrnSavWindow>(nullptr);
+    EXPECT_TRUE(made->Create());
+    return made;
+  }
+
+  // Dispatches the message to the saver's first cover; true when the saver closed.
+  bool CoverCloses(UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
+    auto saver = Make();
+    if (saver->GetCovers().empty()) return false;
+    TMessage sent{message, wParam, lParam, 0};
+    saver->GetCovers().front()->Dispatch(sent);
+    app.PumpWaitingMessages();
+    return saver->GetHandle() == nullptr;
+  }
+
+  TApplication app{"monitors"};
+  std::vector<TRect> monitors;
+};
+
+TEST_F(SaverMonitors, TheBoxStaysOnThePrimaryAndEveryOtherMonitorIsCovered) {
+  auto saver = Make();
+  EXPECT_EQ(WindowArea(saver->GetHandle()), monitors.front());
+
+  std::vector<TRect> covered;
+  for (const auto& cover : saver->GetCovers()) covered.push_back(WindowArea(cover->GetHandle()));
+  EXPECT_EQ(covered, std::vector<TRect>(monitors.begin() + 1, monitors.end()));
+
+  // A display change with the same monitors keeps the covers as they are.
+  std::vector<const TScrnSavCover*> before;
+  for (const auto& cover : saver->GetCovers()) before.push_back(cover.get());
+  TMessage change{WM_DISPLAYCHANGE, 32, 0, 0};
+  saver->Dispatch(change);
+  ASSERT_EQ(saver->GetCovers().size(), before.size());
+  for (std::size_t i = 0; i < before.size(); ++i) EXPECT_EQ(saver->GetCovers()[i].get(), before[i]);
+}
+
+TEST_F(SaverMonitors, CoversCloseWithTheSaver) {
+  auto saver = Make();
+  if (saver->GetCovers().empty()) GTEST_SKIP() << "one monitor";
+  TMessage close{WM_CLOSE, 0, 0, 0};
+  saver->Dispatch(close);
+  app.PumpWaitingMessages();
+  ASSERT_EQ(saver->GetHandle(), nullptr);
+  for (const auto& cover : saver->GetCovers()) EXPECT_EQ(cover->GetHandle(), nullptr);
+}
+
+TEST_F(SaverMonitors, InputOnACoverEndsTheSaver) {
+  if (monitors.size() < 2) GTEST_SKIP() << "one monitor";
+  EXPECT_TRUE(CoverCloses(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10)));
+  EXPECT_TRUE(CoverCloses(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10)));
+  EXPECT_TRUE(CoverCloses(WM_MBUTTONDOWN, MK_MBUTTON, MAKELPARAM(10, 10)));
+  EXPECT_TRUE(CoverCloses(WM_KEYDOWN, VK_ESCAPE, 1));
+  EXPECT_TRUE(CoverCloses(WM_SYSKEYDOWN, VK_F10, 1));
+  EXPECT_TRUE(CoverCloses(WM_SYSCOMMAND, SC_CLOSE));
+  EXPECT_FALSE(CoverCloses(WM_SYSCOMMAND, SC_SCREENSAVE));
+  EXPECT_FALSE(CoverCloses(WM_KEYDOWN, VK_RETURN, 1));
+}
+
+}  // namespace
