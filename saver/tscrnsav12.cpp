@@ -85,15 +85,24 @@ int ReadScrMode(const char* commandLine, long& parent) {
 
 TScrnSavWindow::TScrnSavWindow(TWindow* parent, const char* title, TModule* module)
     : TFrameWindow(parent, title, nullptr, false, module) {
+  const auto* application = dynamic_cast<const TScrnSavApp*>(GetApplication());
+  Hosted = application && application->IsHosted();
+  if (Hosted) {
+    // The host owns the screen and the cursor; a window of its own is an ordinary one.
+    Attr.Style = parent ? (WS_CHILD | WS_VISIBLE) : WS_OVERLAPPEDWINDOW;
+    return;
+  }
   ShowCursor(FALSE);
   Attr.Style = WS_POPUP;
 }
 
 TScrnSavWindow::~TScrnSavWindow() {
-  UINT scratch = 0;
-  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &scratch, 0);
   KillTimer(TimerId);
-  ShowCursor(TRUE);
+  if (!Hosted) {
+    UINT scratch = 0;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &scratch, 0);
+    ShowCursor(TRUE);
+  }
   // The window is gone by now, so this asks every window on the screen to repaint.
   Invalidate(true);
 }
@@ -127,6 +136,11 @@ void TScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
 
 void TScrnSavWindow::SetupWindow() {
   TFrameWindow::SetupWindow();
+  // A hosted window keeps the place and size the host's window gives it.
+  if (Hosted) {
+    ArmReinitTimer();
+    return;
+  }
 
   POINT cursor{0, 0};
   GetCursorPos(&cursor);
@@ -148,7 +162,9 @@ void TScrnSavWindow::ArmReinitTimer() {
   Debug(text);
 }
 
-void TScrnSavWindow::CloseSaver() { PostMessage(WM_CLOSE, 0, 0); }
+void TScrnSavWindow::CloseSaver() {
+  if (!Hosted) PostMessage(WM_CLOSE, 0, 0);
+}
 
 // The message's point is in client coordinates, which start at the desktop's origin like the
 // cursor's screen position; a move of a single pixel ends the saver.
@@ -199,6 +215,11 @@ TScrnSavApp::TScrnSavApp(const char* name) : TApplication(name) {}
 TScrnSavApp::~TScrnSavApp() = default;
 
 int TScrnSavApp::Run() {
+  if (Hosted) {
+    ScrMode = ScrModeSave;
+    ConfigMode = false;
+    return TApplication::Run();
+  }
   long parent = 0;
   ScrMode = ReadScrMode(CurrentCommandLine(), parent);
 
@@ -240,8 +261,10 @@ int TScrnSavApp::Run() {
 
 void TScrnSavApp::InitMainWindow() {
   ConfigMode = false;
-  UINT previous = 0;
-  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+  if (!Hosted) {
+    UINT previous = 0;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+  }
   InitScrnSavWindow();
   if (ScrnSavWindow) SetMainWindow(ScrnSavWindow);
   LastTick = CurrentTick();

@@ -256,6 +256,7 @@ int ShowCursor(BOOL show);
 BOOL GetCursorPos(POINT* point);
 HWND GetDesktopWindow();
 BOOL GetWindowRect(HWND window, RECT* rect);
+BOOL GetClientRect(HWND window, RECT* rect);
 HGDIOBJ GetStockObject(int object);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);
