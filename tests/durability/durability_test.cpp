@@ -15,7 +15,9 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include "atomic_file.h"
 #include "ini_document.h"
 #include "phys52.h"
 #include "profile.h"
@@ -169,6 +171,42 @@ TEST_F(Durability, KilledWritersLeaveTheOldOrTheNewFileWhole) {
     const std::string name = entry.path().filename().string();
     EXPECT_TRUE(name == "default.tmr" || name == "tes-mar.ini" || name.find(".tmp") != std::string::npos) << name;
   }
+}
+
+// Writers killed mid-write leave "<file>.tmp<pid>" behind; the next write removes those of dead
+// writers, but never the file of a writer that still runs (one saver per monitor may be writing).
+TEST_F(Durability, AWriteRemovesOnlyTheTemporaryFilesOfDeadWriters) {
+  const fs::path target = folder / "default.tmr";
+  const pid_t dead = fork();
+  ASSERT_GE(dead, 0);
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  const pid_t living = fork();
+  ASSERT_GE(living, 0);
+  if (living == 0) {
+    pause();
+    _exit(0);
+  }
+
+  const std::string deadName = "default.tmr.tmp" + std::to_string(dead);
+  const std::string livingName = "default.tmr.tmp" + std::to_string(living);
+  const std::vector<std::string> kept = {livingName, "default.tmr.tmp", "default.tmr.tmp12x",
+                                         "other.tmr.tmp" + std::to_string(dead), "xdefault.tmr.tmp" + std::to_string(dead)};
+  for (const std::string& name : kept) std::ofstream(folder / name) << "partial";
+  std::ofstream(folder / deadName) << "partial";
+
+  EXPECT_TRUE(WriteFileAtomically(target.string(), "whole\n"));
+  kill(living, SIGKILL);
+  waitpid(living, nullptr, 0);
+
+  EXPECT_EQ(read_file(target), "whole\n");
+  EXPECT_FALSE(fs::exists(folder / deadName));
+  for (const std::string& name : kept) EXPECT_TRUE(fs::exists(folder / name)) << name;
+  EXPECT_FALSE(fs::exists(folder / ("default.tmr.tmp" + std::to_string(getpid()))));
+
+  // Once that writer is gone too, the next write takes its file away.
+  EXPECT_TRUE(WriteFileAtomically(target.string(), "whole again\n"));
+  EXPECT_FALSE(fs::exists(folder / livingName));
 }
 
 }  // namespace

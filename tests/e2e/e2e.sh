@@ -82,6 +82,51 @@ start_saver() {
   kill -0 "$saver" 2>/dev/null || { cat "$work/saver.log"; fail "the saver ended on its own"; }
 }
 
+# Settings that start the saver slowly from "glide.tmr": ball 1 glides by 0.5 per step on every axis
+# from (200, 200, 300), far from eight tiny, nearly weightless balls at rest, so that its position
+# tells how many steps ran.
+write_glide_start() {
+  mkdir -p "$confdir"
+  printf '[tes-mar_ScreenSaver]\nSpeed=0\nFrame_on=1\nwhat_file=0\nparam_file=glide.tmr\n' >"$confdir/tes-mar.ini"
+  {
+    echo "[tes-mar_ScreenSaver]"
+    echo "gravitation_constant=0.000001"
+    echo "ball_density=0.001000"
+    echo "ball_N1_speed_x_y_z=0.5 0.5 0.5"
+    echo "ball_N1_coordinates_x_y_z=200 200 300"
+    echo "ball_N1_radius=20"
+    echo "ball_N1_mass=0.000001"
+    for i in 2 3 4 5 6 7 8 9; do
+      echo "ball_N${i}_speed_x_y_z=0.000001 0.000001 0.000001"
+      echo "ball_N${i}_coordinates_x_y_z=$((400 + 60 * i)) 600 800"
+      echo "ball_N${i}_radius=10"
+      echo "ball_N${i}_mass=0.000001"
+    done
+  } >"$confdir/glide.tmr"
+}
+
+# How many whole steps ball 1 has glided in default.tmr; fails unless all three axes agree on one.
+glide_steps() {
+  local coordinates
+  coordinates=$(tr -d '\r' <"$confdir/default.tmr" | sed -n 's/^ball_N1_coordinates_x_y_z=//p')
+  [ -n "$coordinates" ] || return 1
+  echo "$coordinates" | awk '{
+    nx = ($1 - 200) * 2; ny = ($2 - 200) * 2; nz = ($3 - 300) * 2
+    if (nx != int(nx) || nx != ny || nx != nz) exit 1
+    print nx }'
+}
+
+# Starts the saver with SIGINT and SIGHUP at their defaults (a background job of a script ignores
+# SIGINT, and the saver leaves an ignored signal ignored).
+start_saver_with_signals() {
+  xdotool mousemove 500 400
+  env --default-signal=INT,HUP "$tesmar" /s >"$work/saver.log" 2>&1 &
+  saver=$!
+  pids+=($saver)
+  sleep 3
+  kill -0 "$saver" 2>/dev/null || { cat "$work/saver.log"; fail "the saver ended on its own"; }
+}
+
 lock_held() {
   # The saver-running flag is a lock on a file in XDG_RUNTIME_DIR.
   local f
@@ -151,6 +196,51 @@ case "$case_name" in
     for kv in Speed=1 Frame_on=1 what_file=1 param_file=default.tmr; do
       grep -qx "$kv" <(tr -d '\r' <"$ini") || { cat "$ini"; fail "tes-mar.ini lacks $kv"; }
     done
+    ;;
+  signal_term_saves_final_state)
+    write_glide_start
+    start_saver_with_signals
+    [ "$(glide_steps)" = 0 ] || fail "default.tmr does not hold the starting state: $(grep N1_coord "$confdir/default.tmr")"
+    lock_held || fail "the saver-running flag is not set while the saver runs"
+    kill -TERM "$saver"
+    wait_exit "$saver" 10 || fail "SIGTERM did not end the saver"
+    [ "$status" -eq 143 ] || { cat "$work/saver.log"; fail "exit status $status, not death by SIGTERM"; }
+    steps=$(glide_steps) || fail "ball 1 did not glide a whole number of steps: $(grep N1_coord "$confdir/default.tmr")"
+    [ "$steps" -ge 1 ] || fail "default.tmr still holds the starting state"
+    grep -q '^ball_N9_red_green_blue_0-255=' "$confdir/default.tmr" || fail "default.tmr is not whole"
+    lock_held && fail "the saver-running flag is still set"
+    echo "steps run: $steps"
+    ;;
+  signal_int_hup_and_dialog_end_cleanly)
+    for signal in INT HUP; do
+      start_saver_with_signals
+      cp "$confdir/default.tmr" "$work/start.tmr"
+      kill -"$signal" "$saver"
+      wait_exit "$saver" 10 || fail "SIG$signal did not end the saver"
+      [ "$status" -eq $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal: exit status $status"
+      cmp -s "$work/start.tmr" "$confdir/default.tmr" && fail "SIG$signal: no final state in default.tmr"
+      lock_held && fail "SIG$signal: the saver-running flag is still set"
+    done
+    # A signal the parent ignores stays ignored, as under nohup.
+    env --ignore-signal=HUP "$tesmar" /s >"$work/saver.log" 2>&1 &
+    saver=$!
+    pids+=($saver)
+    sleep 3
+    kill -HUP "$saver"
+    sleep 1
+    kill -0 "$saver" 2>/dev/null || fail "an ignored SIGHUP ended the saver"
+    kill -TERM "$saver"
+    wait_exit "$saver" 10 || fail "SIGTERM did not end the saver"
+    # The settings dialog ends as if cancelled.
+    rm -f "$confdir/tes-mar.ini"
+    "$tesmar" /c >"$work/dialog.log" 2>&1 &
+    dialog=$!
+    pids+=($dialog)
+    wait_window 20 "Tesmar v1.3" >/dev/null || { cat "$work/dialog.log"; fail "the dialog did not open"; }
+    kill -TERM "$dialog"
+    wait_exit "$dialog" 10 || fail "SIGTERM did not end the dialog"
+    [ "$status" -eq 143 ] || fail "dialog: exit status $status"
+    [ -e "$confdir/tes-mar.ini" ] && fail "the dialog stored settings"
     ;;
   *)
     fail "unknown case $case_name"

@@ -1,6 +1,6 @@
 // The program's start on Linux: a screen-saver host's command line, or Qt's application object, the
-// arguments for GetCommandLineA and the program's own entry. Without a display it says so and ends,
-// instead of letting Qt abort.
+// arguments for GetCommandLineA and the program's own entry; then the ending signals. Without a
+// display it says so and ends, instead of letting Qt abort.
 #include <QApplication>
 
 #include <cstdio>
@@ -11,6 +11,7 @@
 #include "host_options.h"
 #include "linux_services.h"
 #include "owlscrn25.h"
+#include "qt_signals.h"
 #include "xscreensaver_list.h"
 
 namespace {
@@ -67,11 +68,18 @@ int main(int argc, char* argv[]) {
                  "without a screen\n");
     return 1;
   }
-  const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
-  QApplication application(argc, argv);
-  qInstallMessageHandler(previous);
-  if (hosted) return HostMain(host);
-  // After Qt has taken its own options (-platform, -display, ...) out of the arguments.
-  SetProgramArguments(argc, argv);
-  return OwlMain(argc, argv);
+  int code = 0;
+  {
+    const QtMessageHandler previous = qInstallMessageHandler(StartupMessages);
+    QApplication application(argc, argv);
+    qInstallMessageHandler(previous);
+    // After Qt has taken its own options (-platform, -display, ...) out of the arguments.
+    SetProgramArguments(argc, argv);
+    InstallEndingSignals();
+    code = hosted ? HostMain(host) : OwlMain(argc, argv);
+  }
+  // The final state is saved by now; a run that a signal ended ends by that signal, which is how a
+  // host expects its saver to stop.
+  RaiseEndingSignal();
+  return code;
 }
