@@ -311,6 +311,7 @@ SESSION
     rm -f "$build_dir"/tesmar_*.deb
     (cd "$build_dir" && cpack -G DEB >"$work/cpack.log" 2>&1) || { cat "$work/cpack.log"; fail "cpack"; }
     deb=$(ls "$build_dir"/tesmar_*_*.deb 2>/dev/null | head -1)
+    [ -n "$deb" ] && deb=$(realpath "$deb")
     [ -n "$deb" ] || fail "no tesmar_<version>_<arch>.deb"
     [[ $(basename "$deb") =~ ^tesmar_[0-9.]+_$(dpkg --print-architecture)\.deb$ ]] || fail "unexpected name $(basename "$deb")"
     depends=$(dpkg-deb -f "$deb" Depends)
@@ -331,7 +332,8 @@ SESSION
       fail "the .desktop entry runs something else"
     grep -qx 'Categories=Screensaver;' "$root/usr/share/applications/screensavers/tesmar.desktop" || fail "no Screensaver category"
     if command -v desktop-file-validate >/dev/null; then
-      desktop-file-validate "$root/usr/share/applications/screensavers/tesmar.desktop" || fail "desktop-file-validate"
+      desktop-file-validate "$root/usr/share/applications/screensavers/tesmar.desktop" >"$work/validate.log" 2>&1 ||
+        { cat "$work/validate.log"; fail "desktop-file-validate"; }
     fi
     if command -v xmllint >/dev/null; then
       xmllint --noout "$root/usr/share/xscreensaver/config/tesmar.xml" || fail "tesmar.xml is not well-formed"
@@ -342,7 +344,7 @@ SESSION
     [ $? -eq 2 ] || fail "the packaged program does not run"
     # A real install and removal, where this machine allows it and tesmar is not installed already.
     if [ "$(id -u)" -eq 0 ] && ! dpkg -s tesmar >/dev/null 2>&1 && command -v apt-get >/dev/null; then
-      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-download "$deb" >"$work/apt.log" 2>&1 ||
+      DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "$deb" >"$work/apt.log" 2>&1 ||
         { cat "$work/apt.log"; fail "apt-get install"; }
       installed_files=$(dpkg -L tesmar)
       [ -x /usr/libexec/xscreensaver/tesmar ] || { apt-get purge -y -qq tesmar >/dev/null 2>&1; fail "no hack after install"; }
