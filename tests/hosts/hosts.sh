@@ -327,7 +327,7 @@ SESSION
     dpkg-deb -x "$deb" "$root" || fail "dpkg-deb -x"
     for file in usr/bin/tesmar usr/share/xscreensaver/config/tesmar.xml \
                 usr/share/applications/screensavers/tesmar.desktop usr/share/icons/hicolor/48x48/apps/tesmar.png \
-                usr/share/man/man6/tesmar.6; do
+                usr/share/man/man6/tesmar.6.gz; do
       [ -f "$root/$file" ] || fail "the package lacks /$file"
     done
     [ -x "$root/usr/bin/tesmar" ] || fail "/usr/bin/tesmar is not executable"
