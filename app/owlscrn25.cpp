@@ -2,6 +2,7 @@
 // its settings dialog, its application class and the program entry.
 #include "owlscrn25.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -54,6 +55,7 @@ constexpr char PathSeparator = '/';
 
 std::string startFileOverride;
 bool startFileOverridden = false;
+TRunChoices runChoices;
 
 void WriteSettingInt(TProfile& profile, const char* key, int value) {
   char text[16];
@@ -121,6 +123,8 @@ void SetStartFileOverride(const char* fileName) {
   startFileOverride = fileName ? fileName : "";
 }
 
+void SetRunChoices(const TRunChoices& choices) { runChoices = choices; }
+
 // --- the saver window -------------------------------------------------------------------------
 
 TMyScrnSavWindow::TMyScrnSavWindow(TWindow* parent, const char* title, TModule* module)
@@ -129,10 +133,23 @@ TMyScrnSavWindow::TMyScrnSavWindow(TWindow* parent, const char* title, TModule* 
   TClientDC screen(GetHandle());
 
   ScreenSize = TSize(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
-  rightframe = ScreenSize.cx - 1;
-  bottomframe = ScreenSize.cy - 1;
+  if (IsHosted()) {
+    // The box is the host's window, or the window of its own; never smaller than one pixel inside.
+    RECT area{0, 0, 640, 480};
+    if (parent) GetClientRect(parent->GetHandle(), &area);
+    ScreenSize = TSize(std::max<LONG>(area.right - area.left, 2), std::max<LONG>(area.bottom - area.top, 2));
+    Attr.X = Attr.Y = 0;
+    Attr.W = ScreenSize.cx;
+    Attr.H = ScreenSize.cy;
+  }
 
   ReadSettings();
+  StartBox(screen);
+}
+
+void TMyScrnSavWindow::StartBox(TDC& screen) {
+  rightframe = ScreenSize.cx - 1;
+  bottomframe = ScreenSize.cy - 1;
 
   char noFile[] = "";
   std::vector<char> startFile(param_file, param_file + ParamFileSize);
@@ -155,6 +172,29 @@ TMyScrnSavWindow::TMyScrnSavWindow(TWindow* parent, const char* title, TModule* 
       [](const std::bad_alloc&) { return "Can't allocate bitmap!"; });
 }
 
+const TResponseTable& TMyScrnSavWindow::ResponseTable() {
+  static const TResponseEntry entries[] = {
+      Respond<&TMyScrnSavWindow::EvSize>(WM_SIZE),
+      Respond<&TMyScrnSavWindow::EvEndSession>(WM_ENDSESSION),
+  };
+  static const TResponseTable table{entries, std::size(entries), &TScrnSavWindow::ResponseTable()};
+  return table;
+}
+
+// WM_SIZE packs the client width and height as a point's x and y.
+void TMyScrnSavWindow::EvSize(UINT /*sizeType*/, TPoint& size) {
+  if (!IsHosted() || !GetHandle() || size.x < 2 || size.y < 2) return;
+  if (size.x == ScreenSize.cx && size.y == ScreenSize.cy) return;
+  // The old box's final state is saved before the new box writes its start.
+  Sim.reset();
+  Bitmap.reset();
+  ScreenSize = TSize(size.x, size.y);
+  TClientDC screen(GetHandle());
+  StartBox(screen);
+  // The new bitmap starts black: draw the new box's edges before showing it.
+  first = 1;
+}
+
 void TMyScrnSavWindow::ReadSettings() {
   TProfile profile(SettingsSection, SettingsFile);
   char buffer[SettingBufferSize] = "";
@@ -173,20 +213,18 @@ void TMyScrnSavWindow::ReadSettings() {
   profile.GetString("param_file", buffer, sizeof buffer, "");
   ReadSettingWord(buffer, param_file, sizeof param_file);
   if (param_file[0] == '\0') CopyCut(param_file, sizeof param_file, DefaultParamFile);
+
+  if (runChoices.Speed >= 0) {
+    if (auto* application = dynamic_cast<TScrnSavApp*>(GetApplication())) application->SetSpeed(runChoices.Speed);
+  }
+  if (runChoices.FrameOn >= 0) frame_on = runChoices.FrameOn;
+  if (runChoices.WhatFile >= 0) what_file = runChoices.WhatFile;
 }
 
 TMyScrnSavWindow::~TMyScrnSavWindow() {
   // The engine saves its final state as it goes; the bitmap after it.
   Sim.reset();
   Bitmap.reset();
-}
-
-const TResponseTable& TMyScrnSavWindow::ResponseTable() {
-  static const TResponseEntry entries[] = {
-      Respond<&TMyScrnSavWindow::EvEndSession>(WM_ENDSESSION),
-  };
-  static const TResponseTable table{entries, std::size(entries), &TScrnSavWindow::ResponseTable()};
-  return table;
 }
 
 // Once this message returns the system may end the process at any moment, so the engine writes its
@@ -349,8 +387,13 @@ TMyScrnSavApp::TMyScrnSavApp(const char* name) : TScrnSavApp(name) {}
 
 TMyScrnSavApp::~TMyScrnSavApp() = default;
 
+void TMyScrnSavApp::SetHostParent(TWindow* hostWindow) {
+  HostParent = hostWindow;
+  SetHosted(hostWindow ? hostWindow->GetHandle() : nullptr);
+}
+
 // Unlike the framework's version, this arms no reinit timer: this window does not reinit.
-void TMyScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TMyScrnSavWindow(nullptr, AppName, nullptr); }
+void TMyScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TMyScrnSavWindow(HostParent, AppName, nullptr); }
 
 void TMyScrnSavApp::InitConfigDialog() { ConfigDialog = new TScrnSavDlg(nullptr, "IDD_CONFIGURE", this); }
 

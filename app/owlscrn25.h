@@ -49,6 +49,14 @@ std::string WindowsDirectoryFile(const char* name);
 // the settings say (null goes back to the settings).
 void SetStartFileOverride(const char* fileName);
 
+// One run's choices in place of the settings file's (the hosts' command line); -1 keeps the file's.
+struct TRunChoices {
+  int Speed = -1;
+  int FrameOn = -1;
+  int WhatFile = -1;
+};
+void SetRunChoices(const TRunChoices& choices);
+
 // Runs step; when it throws Error, asks Retry or Cancel in a box owned by owner with the text that
 // textOf gives for the error. Retry runs step again, Cancel (or a box that could not be shown)
 // ends the process with exit code -1, leaving window and engine as they are.
@@ -78,6 +86,9 @@ class TMyScrnSavWindow : public TScrnSavWindow {
 
   // WM_ENDSESSION: when the session ends, writes the final state at once and closes.
   void EvEndSession(bool ending, DWORD flags);
+  // A hosted window's size changes with the host's window: the old box's state is saved and a new
+  // box of the new size starts. The full-screen saver keeps its box.
+  void EvSize(UINT sizeType, TPoint& size);
 
   const TSize& GetScreenSize() const { return ScreenSize; }
   TBitmap* GetBitmap() const { return Bitmap.get(); }
@@ -92,6 +103,8 @@ class TMyScrnSavWindow : public TScrnSavWindow {
 
  private:
   void ReadSettings();
+  // Makes the engine and the bitmap for a box of ScreenSize, bitmap compatible with `screen`.
+  void StartBox(TDC& screen);
 };
 
 class TScrnSavDlg : public TDialog {
@@ -110,8 +123,15 @@ class TMyScrnSavApp : public TScrnSavApp {
   explicit TMyScrnSavApp(const char* name);
   ~TMyScrnSavApp() override;
 
+  // For a host: the saver window becomes a child of `hostWindow` (an alias that outlives this
+  // application), or an ordinary window of its own when that is null.
+  void SetHostParent(TWindow* hostWindow);
+
   void InitScrnSavWindow() override;
   void InitConfigDialog() override;
+
+ private:
+  TWindow* HostParent = nullptr;
 };
 
 // True when the system counts a screen saver as running; where the system sets that state itself for
@@ -121,6 +141,11 @@ bool IsSaverRunning();
 
 // The program entry that the platform's start-up code calls.
 int OwlMain(int argc, char* argv[]);
+
+struct THostOptions;
+// The entry for a screen-saver host's command line (read by ReadHostCommandLine): draws until the
+// window closes or goes away. Returns the exit code; an error is one line on standard error.
+int HostMain(const THostOptions& options);
 
 // Makes math errors of the run-time library raise the text exception "matherror occured".
 void InstallMathErrorHook();

@@ -94,6 +94,10 @@ class TScrnSavWindow : public TFrameWindow {
   float ReinitMinutes = 0.0f;
   TPoint StartCursorPos;
 
+  // Run for a screen-saver host: inside the host's window (the parent) or in an ordinary window of its
+  // own. Input then belongs to the host, and only a close request ends the saver.
+  bool IsHosted() const { return Hosted; }
+
   DECLARE_WINDOW_RESPONSES()
 
  protected:
@@ -108,6 +112,7 @@ class TScrnSavWindow : public TFrameWindow {
   friend class TScrnSavCover;
   TRect ScreenArea;  // where SetupWindow put the window
   std::vector<std::unique_ptr<TScrnSavCover>> Covers;
+  bool Hosted = false;
 };
 
 class TScrnSavApp : public TApplication {
@@ -127,10 +132,22 @@ class TScrnSavApp : public TApplication {
   int GetSpeed() const { return Speed; }
   TScrnSavWindow* GetScrnSavWindow() const { return ScrnSavWindow; }
 
+  // Runs the saver for a screen-saver host instead of reading the command line: inside `hostWindow`,
+  // or in a window of its own when that is null. Hosts run one copy per monitor, so no copy takes
+  // the system's saver-running flag.
+  void SetHosted(HWND hostWindow) {
+    Hosted = true;
+    HostWindow = hostWindow;
+  }
+  bool IsHosted() const { return Hosted; }
+  HWND GetHostWindow() const { return HostWindow; }
+
  protected:
   bool ConfigMode = false;
   TDialog* ConfigDialog = nullptr;
   TScrnSavWindow* ScrnSavWindow = nullptr;
   int Speed = 0;
   DWORD LastTick = 0;
+  bool Hosted = false;
+  HWND HostWindow = nullptr;
 };

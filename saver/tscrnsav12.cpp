@@ -89,15 +89,24 @@ int ReadScrMode(const char* commandLine, long& parent) {
 
 TScrnSavWindow::TScrnSavWindow(TWindow* parent, const char* title, TModule* module)
     : TFrameWindow(parent, title, nullptr, false, module) {
+  const auto* application = dynamic_cast<const TScrnSavApp*>(GetApplication());
+  Hosted = application && application->IsHosted();
+  if (Hosted) {
+    // The host owns the screen and the cursor; a window of its own is an ordinary one.
+    Attr.Style = parent ? (WS_CHILD | WS_VISIBLE) : WS_OVERLAPPEDWINDOW;
+    return;
+  }
   ShowCursor(FALSE);
   Attr.Style = WS_POPUP;
 }
 
 TScrnSavWindow::~TScrnSavWindow() {
-  UINT scratch = 0;
-  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &scratch, 0);
   KillTimer(TimerId);
-  ShowCursor(TRUE);
+  if (!Hosted) {
+    UINT scratch = 0;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &scratch, 0);
+    ShowCursor(TRUE);
+  }
   // The window is gone by now, so this asks every window on the screen to repaint.
   Invalidate(true);
 }
@@ -132,6 +141,11 @@ void TScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
 
 void TScrnSavWindow::SetupWindow() {
   TFrameWindow::SetupWindow();
+  // A hosted window keeps the place and size the host's window gives it.
+  if (Hosted) {
+    ArmReinitTimer();
+    return;
+  }
 
   POINT cursor{0, 0};
   GetCursorPos(&cursor);
@@ -189,7 +203,9 @@ void TScrnSavWindow::ArmReinitTimer() {
   Debug(text);
 }
 
-void TScrnSavWindow::CloseSaver() { PostMessage(WM_CLOSE, 0, 0); }
+void TScrnSavWindow::CloseSaver() {
+  if (!Hosted) PostMessage(WM_CLOSE, 0, 0);
+}
 
 // The message's point is in client coordinates and the cursor's start in screen coordinates,
 // which agree only while the window starts at the desktop's origin.
@@ -301,6 +317,11 @@ TScrnSavApp::TScrnSavApp(const char* name) : TApplication(name) {}
 TScrnSavApp::~TScrnSavApp() = default;
 
 int TScrnSavApp::Run() {
+  if (Hosted) {
+    ScrMode = ScrModeSave;
+    ConfigMode = false;
+    return TApplication::Run();
+  }
   long parent = 0;
   ScrMode = ReadScrMode(CurrentCommandLine(), parent);
 
@@ -342,8 +363,10 @@ int TScrnSavApp::Run() {
 
 void TScrnSavApp::InitMainWindow() {
   ConfigMode = false;
-  UINT previous = 0;
-  SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+  if (!Hosted) {
+    UINT previous = 0;
+    SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
+  }
   InitScrnSavWindow();
   if (ScrnSavWindow) SetMainWindow(ScrnSavWindow);
   LastTick = CurrentTick();

@@ -21,6 +21,9 @@ packages=()
 if [ $want_linux -eq 1 ]; then
   # compiler, build, tests; Qt 6 for the window back end; Xvfb, xdotool and ImageMagick for end-to-end tests
   packages+=(g++ cmake make libgtest-dev libgmock-dev qt6-base-dev libgl-dev xvfb xauth xdotool x11-utils x11-xserver-utils imagemagick libxext-dev libx11-dev fonts-liberation)
+  # the hosts' X11 windows; the Debian package; the tests with the real screen-saver hosts
+  packages+=(pkg-config libxcb1-dev dpkg-dev xscreensaver xscreensaver-data x11-xserver-utils mate-screensaver dbus
+             desktop-file-utils libxml2-utils)
 fi
 if [ $want_fuzz -eq 1 ]; then
   packages+=(clang libclang-rt-14-dev)

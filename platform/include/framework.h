@@ -332,3 +332,8 @@ void SetFileDialogHook(TFileDialogHook hook);
 
 // Where a back end cannot do what was asked, it says so here (standard error).
 void FrameworkTrace(const char* text);
+
+// A window of another program, by the system's own id for it, for a saver to draw inside: a screen-saver
+// host's window (an X11 window on Linux; 0 there names the screen's root window). Null when the id
+// names no window. A window whose parent is an alias of it becomes its child.
+HWND OpenForeignWindow(unsigned long nativeId);

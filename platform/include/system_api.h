@@ -264,6 +264,7 @@ BOOL GetCursorPos(POINT* point);
 BOOL ClientToScreen(HWND window, POINT* point);
 HWND GetDesktopWindow();
 BOOL GetWindowRect(HWND window, RECT* rect);
+BOOL GetClientRect(HWND window, RECT* rect);
 HGDIOBJ GetStockObject(int object);
 BOOL PostMessageA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 void PostQuitMessage(int exitCode);

@@ -34,6 +34,13 @@ HWND DesktopHandle();
 // Raises and activates a top-level window (off-screen platforms have no stacking to change).
 void BringToFront(QWidget& window);
 
+// --- windows of other programs (qt_host_window.cpp) ---------------------------------------------
+bool IsForeignWindow(HWND handle);
+// Makes the widget's window a child of that foreign window, sized to it and transparent for input.
+bool EmbedInForeignWindow(TWindowWidget& widget, HWND parent);
+// True for a window that lives inside another window rather than on the desktop.
+bool IsEmbedded(const QWidget& widget);
+
 // The primary screen in device pixels, and its device pixels per Qt logical pixel.
 QRect ScreenRect();
 double ScreenScale();

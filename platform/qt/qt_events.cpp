@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QResizeEvent>
 
 #include <algorithm>
 
@@ -162,6 +163,13 @@ bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message) {
     case QEvent::Close:
       message.Message = WM_CLOSE;
       return true;
+    case QEvent::Resize: {
+      // The new client size in device pixels, as the system reports it.
+      const QSize size = static_cast<QResizeEvent&>(event).size();
+      const double scale = widget.devicePixelRatioF();
+      message = TMessage{WM_SIZE, 0, MAKELPARAM(qRound(size.width() * scale), qRound(size.height() * scale)), 0};
+      return true;
+    }
     default:
       return false;
   }

@@ -266,7 +266,7 @@ bool TWindowWidget::event(QEvent* event) {
     event->ignore();
     return true;
   }
-  if (event->type() == QEvent::ActivationChange) return QWidget::event(event);
+  if (event->type() == QEvent::ActivationChange || event->type() == QEvent::Resize) return QWidget::event(event);
   event->accept();
   return true;
 }
@@ -309,6 +309,8 @@ void TWindowWidget::keyPressEvent(QKeyEvent* event) {
 }
 
 void BringToFront(QWidget& window) {
+  // A window inside another program's never takes the focus from it.
+  if (IsEmbedded(window)) return;
   const QString platform = QGuiApplication::platformName();
   if (platform != QLatin1String("offscreen") && platform != QLatin1String("minimal")) window.raise();
   window.activateWindow();
@@ -377,6 +379,10 @@ bool TWindow::Create() {
   }
   Handle = RegisterWindow(this, widget);
   widget->Handle = Handle;
+  if (Parent && IsForeignWindow(Parent->GetHandle()) && !EmbedInForeignWindow(*widget, Parent->GetHandle())) {
+    Destroy(0);
+    return false;
+  }
   WatchApplicationState();
   WatchScreens();
   SetupWindow();

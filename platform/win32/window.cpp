@@ -1,5 +1,6 @@
 // Windows of the framework over USER: class registration, the window procedure that dispatches
 // through the response tables, the window operations, the message pump and the message box.
+#include <cstdint>
 #include <exception>
 #include <string>
 
@@ -244,3 +245,9 @@ int TApplication::PumpWaitingMessages() {
 void TApplication::WaitForMessage() { WaitMessage(); }
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook() = std::move(hook); }
+
+// A child made with an alias of this window as parent is created inside it.
+HWND OpenForeignWindow(unsigned long nativeId) {
+  HWND window = nativeId ? reinterpret_cast<HWND>(static_cast<std::uintptr_t>(nativeId)) : GetDesktopWindow();
+  return IsWindow(window) ? window : nullptr;
+}

@@ -1,18 +1,30 @@
-// The program's start on Linux: Qt's application object, the arguments for GetCommandLineA, the
-// ending signals, then the program's own entry. Without a display it says so and ends, instead of
-// letting Qt abort.
+// The program's start on Linux: a screen-saver host's command line, or Qt's application object, the
+// arguments for GetCommandLineA and the program's own entry; then the ending signals. Without a
+// display it says so and ends, instead of letting Qt abort.
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
+#include "host_options.h"
 #include "linux_services.h"
+#include "owlscrn25.h"
 #include "qt_signals.h"
-
-int OwlMain(int argc, char* argv[]);
+#include "xscreensaver_list.h"
 
 namespace {
+
+int AddToXscreensaver() {
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) {
+    std::fprintf(stderr, "tesmar: HOME is not set: cannot find ~/.xscreensaver\n");
+    return 1;
+  }
+  return AddToXscreensaverFile(std::string(home) + "/.xscreensaver", "/etc/X11/app-defaults/XScreenSaver",
+                               "tesmar --root");
+}
 
 bool Named(const char* variable) {
   const char* value = std::getenv(variable);
@@ -33,6 +45,23 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& /*context*/, cons
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  THostOptions host;
+  std::string error;
+  const THostCommand command = ReadHostCommandLine(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), host, error);
+  if (command == THostCommand::Error) {
+    std::fprintf(stderr, "tesmar: %s\n", error.c_str());
+    return 2;
+  }
+  const bool hosted = command == THostCommand::Run;
+  if (hosted && host.AddToXscreensaver) return AddToXscreensaver();
+  if (hosted) {
+    // The hosts' windows are X11 windows, under a Wayland session too (through XWayland).
+    if (!Named("DISPLAY")) {
+      std::fprintf(stderr, "tesmar: no X11 display: set DISPLAY\n");
+      return 1;
+    }
+    setenv("QT_QPA_PLATFORM", "xcb", 1);
+  }
   if (!Named("DISPLAY") && !Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) {
     std::fprintf(stderr,
                  "tesmar: no display: set DISPLAY (X11) or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen to run "
@@ -47,9 +76,10 @@ int main(int argc, char* argv[]) {
     // After Qt has taken its own options (-platform, -display, ...) out of the arguments.
     SetProgramArguments(argc, argv);
     InstallEndingSignals();
-    code = OwlMain(argc, argv);
+    code = hosted ? HostMain(host) : OwlMain(argc, argv);
   }
-  // The final state is saved by now; a run that a signal ended ends by that signal.
+  // The final state is saved by now; a run that a signal ended ends by that signal, which is how a
+  // host expects its saver to stop.
   RaiseEndingSignal();
   return code;
 }

@@ -1,0 +1,40 @@
+// The saver run by a screen-saver host: inside the window it hands over, with the choices of its
+// command line in place of the settings file's, until the host stops it.
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "host_options.h"
+#include "owlscrn25.h"
+
+int HostMain(const THostOptions& options) {
+  SetRunChoices(TRunChoices{options.Speed, options.FrameOn, options.WhatFile});
+  SetStartFileOverride(options.WhatFile == 0 ? options.ParamFile.c_str() : nullptr);
+
+  // Checked before the engine writes its start, so that a wrong id leaves every file alone.
+  std::unique_ptr<TWindow> host;
+  if (options.Target != THostOptions::TTarget::Window) {
+    const HWND window = OpenForeignWindow(options.WindowId);
+    if (!window) {
+      if (options.WindowId) {
+        std::fprintf(stderr, "tesmar: no window 0x%lx on this display\n", options.WindowId);
+      } else {
+        std::fprintf(stderr, "tesmar: cannot reach the screen's root window\n");
+      }
+      return 2;
+    }
+    host = std::make_unique<TWindow>(window);
+  }
+
+  InstallMathErrorHook();
+  try {
+    TMyScrnSavApp application(AppName);
+    application.SetHostParent(host.get());
+    return application.Run();
+  } catch (const std::exception& error) {
+    FrameworkTrace(error.what());
+  } catch (const char* text) {
+    FrameworkTrace(text ? text : "unknown error");
+  }
+  return 1;
+}
