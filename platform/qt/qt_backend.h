@@ -4,11 +4,13 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QRegion>
 #include <QWidget>
 
 #include <string>
 #include <vector>
 
+#include "damage.h"
 #include "framework.h"
 
 class QBackingStore;
@@ -102,6 +104,9 @@ class TWindowWidget : public QWidget {
   QColor Background;        // invalid: the class asked for no erasing
   std::vector<TControl> Controls;
   int DefaultCommand = IDOK;
+  // Which bitmap's copy the picture holds, and where it lost pixels since (a lost or remade picture,
+  // a store that asked for a repaint, other drawing).
+  TWindowContents Contents;
 
   // The client area's picture, in device pixels. While a top-level window is on the screen the
   // picture lives in the window's backing store, so that a frame reaches the display with one copy
@@ -110,9 +115,9 @@ class TWindowWidget : public QWidget {
   double Scale() const;
   // Drawing contexts write into the picture only between these: BeginDrawing returns the picture
   // (null when there is none) with that part of it (device pixels) ready for writing, EndDrawing
-  // shows that part.
-  QImage* BeginDrawing(const QRect& deviceRect);
-  void EndDrawing(const QRect& deviceRect);
+  // shows that part. A store may clear the part it hands out, so nothing outside it is written.
+  QImage* BeginDrawing(const QRegion& deviceArea);
+  void EndDrawing(const QRegion& deviceArea);
   // Schedules a repaint of that part of the picture (device pixels).
   void Flush(const QRect& deviceRect);
   void Flush();
@@ -133,6 +138,7 @@ class TWindowWidget : public QWidget {
   void ResizePicture();
   QSize WantedSize() const;
   QRect Logical(const QRect& deviceRect) const;
+  QRegion Logical(const QRegion& deviceArea) const;
   // The backing store's pixels as an image of one device pixel per pixel, or null when the store
   // cannot hold the picture (none yet, another size or format).
   QImage* StorePixels(QBackingStore& store);

@@ -1,10 +1,12 @@
 // Drawing contexts, bitmaps and pixel copies on Qt: QPainter on 32-bit QImages, antialiasing off,
 // with the geometry of the Windows drawing calls (boxes exclude their right and bottom edges, a
-// line excludes its end point).
+// line excludes its end point). Bitmaps and windows keep what their drawing changed, so that a block
+// copy of a bitmap to a window carries only the pixels the window does not already hold.
 #include <QPainter>
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -17,6 +19,7 @@ using namespace qt_backend;
 
 struct TBitmap::TState {
   QImage Image;
+  TBitmapChanges Changes;
 };
 
 struct TDeviceDC::TState {
@@ -25,6 +28,7 @@ struct TDeviceDC::TState {
   bool Valid = false;
   QPointer<TWindowWidget> Window;
   QImage* Target = nullptr;  // the bitmap's picture, or Own
+  TBitmap::TState* Bitmap = nullptr;  // the bitmap drawn on, if any
   QImage Own;                // the screen's stand-in, or the one-pixel picture of a compatible context
   std::optional<QPainter> Painter;
   QImage* Painted = nullptr;  // what Painter paints on
@@ -81,12 +85,23 @@ struct TDeviceDC::TState {
     return &*Painter;
   }
 
+  // `touched` holds everything the drawing may have changed, the pen's reach included.
   void End(const QRect& touched) {
+    if (Kind == TKind::Image && Bitmap) Note(Bitmap->Changes.Changed, touched, Bitmap->Image.size());
     if (Kind != TKind::Window) return;
     Painter.reset();
+    if (Window && Painted) Note(Window->Contents.Repaint, touched, Painted->size());
     Painted = nullptr;
     if (Window) Window->EndDrawing(touched);
   }
+
+  static void Note(TDamage& damage, const QRect& touched, const QSize& size) {
+    const long long left = touched.x();
+    const long long top = touched.y();
+    AddDrawing(damage, left, top, left + touched.width(), top + touched.height(), 0, size.width(), size.height());
+  }
+
+  int Reach() const { return PenReach(HasPen() ? PenWidth() : 0); }
 
   QColor RopColor(TColor color) const {
     if (Rop == R2_BLACK) return QColor(0, 0, 0);
@@ -146,6 +161,7 @@ std::unique_ptr<TDeviceDC::TState> WindowState(HWND window) {
 std::unique_ptr<TDeviceDC::TState> BitmapState(TBitmap& bitmap) {
   auto state = std::make_unique<TDeviceDC::TState>();
   state->Target = &bitmap.GetState().Image;
+  state->Bitmap = &bitmap.GetState();
   state->Valid = true;
   return state;
 }
@@ -228,7 +244,7 @@ int TDeviceDC::SetROP2(int mode) {
 
 bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
   if (!Box(left, top, right, bottom)) return false;
-  const int margin = State->PenWidth() / 2 + 1;
+  const int margin = State->Reach();
   const QRect touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
   QPainter* painter = State->Begin(touched);
   if (!painter) return false;
@@ -253,7 +269,7 @@ bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
 
 bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
   if (!Box(left, top, right, bottom)) return false;
-  const int margin = State->PenWidth() / 2 + 1;
+  const int margin = State->Reach();
   const QRect touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
   QPainter* painter = State->Begin(touched);
   if (!painter) return false;
@@ -273,7 +289,7 @@ bool TDeviceDC::LineTo(int x, int y) {
   const QPoint to = Limited(x, y);
   State->Position = to;
   if (from == to || !State->HasPen()) return true;
-  const int margin = State->PenWidth() / 2 + 1;
+  const int margin = State->Reach();
   const QRect touched = QRect(from, to).normalized().adjusted(-margin, -margin, margin, margin);
   QPainter* painter = State->Begin(touched);
   if (!painter) return false;
@@ -304,7 +320,7 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
     corners[i] = Limited(points[i].x, points[i].y);
     bounds = bounds.united(QRect(corners[i], QSize(1, 1)));
   }
-  const int margin = State->PenWidth() / 2 + 1;
+  const int margin = State->Reach();
   const QRect touched = bounds.adjusted(-margin, -margin, margin, margin);
   QPainter* painter = State->Begin(touched);
   if (!painter) return false;
@@ -314,8 +330,10 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
   return true;
 }
 
-// One straight row copy of what both pictures hold; into a window on the screen it goes straight to
-// the backing store that Qt puts on the display, so a frame costs one copy.
+// Straight row copies of what both pictures hold; into a window on the screen they go straight to the
+// backing store that Qt puts on the display. A bitmap copied to the window it was last copied to, with
+// the same request, carries only what changed on either side since: what its drawing changed and what
+// the window lost. Anything else is copied whole.
 bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
                        DWORD rop) {
   if (rop != SRCCOPY) {
@@ -324,6 +342,7 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   }
   const auto* sourceDC = dynamic_cast<const TDeviceDC*>(&source);
   if (!sourceDC || !IsValid() || !sourceDC->IsValid() || width < 0 || height < 0) return false;
+  // Reading a window's picture first settles it: a picture that was lost is marked so before planning.
   QImage* target = State->Image();
   const QImage* from = sourceDC->GetState().Image();
   if (!target || !from) return false;
@@ -339,36 +358,84 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   const QRect area(static_cast<int>(x + firstColumn), static_cast<int>(y + firstRow),
                    static_cast<int>(lastColumn - firstColumn), static_cast<int>(lastRow - firstRow));
   TWindowWidget* window = State->Kind == TState::TKind::Window ? State->Window.data() : nullptr;
+  TBitmap::TState* fromBitmap =
+      sourceDC->GetState().Kind == TState::TKind::Image ? sourceDC->GetState().Bitmap : nullptr;
+  const TCopyGeometry geometry{x, y, width, height, sourceX, sourceY,
+                               target->width(), target->height(), from->width(), from->height()};
+  const auto windowKey = window ? reinterpret_cast<std::uintptr_t>(window->Handle) : std::uintptr_t{0};
+
+  QRegion copied = area;
+  if (window && fromBitmap) {
+    TDamage parts;
+    if (PlanCopy(fromBitmap->Changes, windowKey, window->Contents, geometry, parts)) {
+      const TRect within(area.x(), area.y(), area.x() + area.width(), area.y() + area.height());
+      copied = QRegion();
+      for (const TRect& part : parts) {
+        const TRect inside = Intersection(part, within);
+        if (inside.Width() > 0) copied += QRect(inside.left, inside.top, inside.Width(), inside.Height());
+      }
+    }
+  }
+
   if (window) {
+    if (copied.isEmpty()) {
+      // Nothing differs: the window holds this copy already.
+      if (fromBitmap) NoteCopy(fromBitmap->Changes, windowKey, window->Contents, geometry);
+      return true;
+    }
     const QSize targetSize = target->size();
     const QSize fromSize = from->size();
-    target = window->BeginDrawing(area);
+    target = window->BeginDrawing(copied);
+    if (target && copied != QRegion(area) && window->Contents.Repaint.IsAll()) {
+      // The picture was lost while it was being made ready: it needs the whole copy.
+      window->EndDrawing(QRegion());
+      copied = area;
+      target = window->BeginDrawing(copied);
+    }
     // The source is read only now: a window's picture may just have moved into its backing store.
     from = sourceDC->GetState().Image();
     if (!target || !from || target->size() != targetSize || from->size() != fromSize) {
-      if (target) window->EndDrawing(QRect());
+      if (target) window->EndDrawing(QRegion());
       return false;
     }
   }
 
-  const std::size_t rowBytes = static_cast<std::size_t>(lastColumn - firstColumn) * 4;
   const bool samePicture = target == from;
-  // Within one picture, copy from the far end when the area moves down.
-  const bool upward = samePicture && y > sourceY;
   // The pictures' rows are reached through their first byte: a row look-up per row costs a
   // detach check each.
   uchar* const targetBits = target->bits();
   const uchar* const fromBits = from->constBits();
   const auto targetStride = static_cast<std::size_t>(target->bytesPerLine());
   const auto fromStride = static_cast<std::size_t>(from->bytesPerLine());
-  for (Wide i = 0; i < lastRow - firstRow; ++i) {
-    const Wide row = upward ? lastRow - 1 - i : firstRow + i;
-    uchar* to = targetBits + static_cast<std::size_t>(y + row) * targetStride + static_cast<std::size_t>(x + firstColumn) * 4;
-    const uchar* fromRow =
-        fromBits + static_cast<std::size_t>(sourceY + row) * fromStride + static_cast<std::size_t>(sourceX + firstColumn) * 4;
-    std::memmove(to, fromRow, rowBytes);
+  for (const QRect& rect : copied) {
+    const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
+    const Wide fromColumn = Wide{rect.x()} - x + sourceX;
+    // Within one picture, copy from the far end when the area moves down.
+    const bool upward = samePicture && y > sourceY;
+    for (int i = 0; i < rect.height(); ++i) {
+      const Wide row = upward ? rect.y() + rect.height() - 1 - i : rect.y() + i;
+      const Wide fromRow = row - y + sourceY;
+      uchar* to = targetBits + static_cast<std::size_t>(row) * targetStride + static_cast<std::size_t>(rect.x()) * 4;
+      const uchar* fromPixels =
+          fromBits + static_cast<std::size_t>(fromRow) * fromStride + static_cast<std::size_t>(fromColumn) * 4;
+      std::memmove(to, fromPixels, rowBytes);
+    }
   }
-  if (window) window->EndDrawing(area);
+
+  if (window) {
+    window->EndDrawing(copied);
+    if (fromBitmap) {
+      NoteCopy(fromBitmap->Changes, windowKey, window->Contents, geometry);
+    } else {
+      // Another window's picture or a context's own: nothing to count against later copies.
+      AddDrawing(window->Contents.Repaint, area.x(), area.y(), Wide{area.x()} + area.width(),
+                 Wide{area.y()} + area.height(), 0, target->width(), target->height());
+    }
+  }
+  if (State->Kind == TState::TKind::Image && State->Bitmap) {
+    AddDrawing(State->Bitmap->Changes.Changed, area.x(), area.y(), Wide{area.x()} + area.width(),
+               Wide{area.y()} + area.height(), 0, target->width(), target->height());
+  }
   return true;
 }
 

@@ -91,6 +91,13 @@ QRect TWindowWidget::Logical(const QRect& deviceRect) const {
       .toAlignedRect();
 }
 
+QRegion TWindowWidget::Logical(const QRegion& deviceArea) const {
+  if (Scale() == 1.0) return deviceArea;
+  QRegion logical;
+  for (const QRect& rect : deviceArea) logical += Logical(rect);
+  return logical;
+}
+
 void TWindowWidget::ResizePicture() {
   if (InStore) return;
   const QSize wanted = WantedSize();
@@ -104,6 +111,7 @@ void TWindowWidget::ResizePicture() {
   // Without a background the class erases nothing; Qt cannot show what was under the window,
   // so new parts start black.
   fresh.fill(Background.isValid() ? Background.rgb() : qRgb(0, 0, 0));
+  Contents.Repaint.AddAll();
   if (!Image.isNull()) {
     QPainter painter(&fresh);
     painter.drawImage(0, 0, Image);
@@ -195,10 +203,10 @@ QImage& TWindowWidget::Picture() {
   return Image;
 }
 
-QImage* TWindowWidget::BeginDrawing(const QRect& deviceRect) {
+QImage* TWindowWidget::BeginDrawing(const QRegion& deviceArea) {
   if (!InStore) MoveIntoStore();
   if (StoreHoldsPicture()) {
-    Store->beginPaint(Logical(deviceRect));
+    Store->beginPaint(Logical(deviceArea));
     // A store with more than one buffer may hand out other pixels now, with the picture in them.
     QImage* pixels = StorePixels(*Store);
     if (pixels && pixels->size() == StoreSize) {
@@ -212,16 +220,16 @@ QImage* TWindowWidget::BeginDrawing(const QRect& deviceRect) {
   return Image.isNull() ? nullptr : &Image;
 }
 
-void TWindowWidget::EndDrawing(const QRect& deviceRect) {
+void TWindowWidget::EndDrawing(const QRegion& deviceArea) {
   if (!Drawing) {
-    Flush(deviceRect);
+    update(Logical(deviceArea));
     return;
   }
   Drawing = false;
   Store->endPaint();
   // A window that is not exposed gets the store flushed by Qt when it is exposed again.
   const QWindow* window = windowHandle();
-  if (window && window->isExposed()) Store->flush(Logical(deviceRect));
+  if (window && window->isExposed()) Store->flush(Logical(deviceArea));
 }
 
 void TWindowWidget::Flush(const QRect& deviceRect) { update(Logical(deviceRect)); }
@@ -236,6 +244,7 @@ void TWindowWidget::Erase() {
   }
   if (QImage* picture = BeginDrawing(all)) picture->fill(Background.rgb());
   EndDrawing(all);
+  Contents.Repaint.AddAll();
 }
 
 TControl* TWindowWidget::Control(int id) {
@@ -272,11 +281,18 @@ bool TWindowWidget::event(QEvent* event) {
 }
 
 void TWindowWidget::paintEvent(QPaintEvent* event) {
-  // The store Qt paints into already holds the picture.
-  if (StoreHoldsPicture()) return;
-  QPainter painter(this);
   const QRect area = event->rect();
   const double scale = Scale();
+  if (StoreHoldsPicture()) {
+    // The store Qt paints into holds the picture, unless it cleared that part for this paint: the
+    // next block copy to the window brings it back.
+    const QRect device = QRectF(area.x() * scale, area.y() * scale, area.width() * scale, area.height() * scale)
+                             .toAlignedRect();
+    Contents.Repaint.Add(TRect(device.left(), device.top(), device.left() + device.width(),
+                               device.top() + device.height()));
+    return;
+  }
+  QPainter painter(this);
   if (Dialog || Image.isNull()) {
     painter.fillRect(area, Dialog ? palette().window().color() : QColor(Qt::black));
     return;

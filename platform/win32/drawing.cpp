@@ -1,10 +1,17 @@
 // Drawing contexts over GDI: a context on a window or the screen, memory contexts, compatible bitmaps
 // with their pixels read back, and the pens and brushes the context owns while they are selected.
+// Bitmaps and windows keep what their drawing changed, so that a block copy of a bitmap to a window
+// carries only the pixels the window does not already hold.
+#include <algorithm>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "damage.h"
 #include "drawing.h"
 #include "framework.h"
+#include "win32_internal.h"
 
 struct TDeviceDC::TState {
   HDC Dc = nullptr;
@@ -16,6 +23,7 @@ struct TDeviceDC::TState {
   HPEN OwnPen = nullptr;      // made here, freed when it is no longer selected
   HBRUSH OwnBrush = nullptr;  // null for stock brushes
   TBitmap::TState* Bitmap = nullptr;
+  int PenWidth = 1;  // of the selected pen; 0 for the null pen
 };
 
 struct TBitmap::TState {
@@ -23,6 +31,7 @@ struct TBitmap::TState {
   int Width = 0;
   int Height = 0;
   TDeviceDC::TState* SelectedInto = nullptr;  // the memory context that holds it, if any
+  TBitmapChanges Changes;
 };
 
 namespace {
@@ -48,6 +57,44 @@ std::unique_ptr<TDeviceDC::TState> clientState(HWND window) {
   state->Dc = GetDC(window);
   return state;
 }
+
+// What each window's pixels hold of a bitmap, by window handle; forgotten when the window goes, so a
+// handle the system reuses starts from nothing known.
+std::vector<std::pair<HWND, TWindowContents>>& windowContents() {
+  static std::vector<std::pair<HWND, TWindowContents>> contents;
+  return contents;
+}
+
+TWindowContents& contentsOf(HWND window) {
+  auto& all = windowContents();
+  for (auto& entry : all) {
+    if (entry.first == window) return entry.second;
+  }
+  all.emplace_back(window, TWindowContents());
+  return all.back().second;
+}
+
+TSize clientSize(HWND window) {
+  RECT client{};
+  if (!GetClientRect(window, &client)) return TSize();
+  return TSize(client.right - client.left, client.bottom - client.top);
+}
+
+// Notes that drawing may have changed the pixels inside that box (device coordinates), `margin`
+// around it: in the bitmap of a memory context, in a window, or, for the screen, in any window.
+void noteDrawing(const TDeviceDC::TState& s, long long left, long long top, long long right, long long bottom,
+                 int margin) {
+  if (s.Memory) {
+    if (s.Bitmap) AddDrawing(s.Bitmap->Changes.Changed, left, top, right, bottom, margin, s.Bitmap->Width, s.Bitmap->Height);
+  } else if (s.Window) {
+    const TSize size = clientSize(s.Window);
+    AddDrawing(contentsOf(s.Window).Repaint, left, top, right, bottom, margin, size.cx, size.cy);
+  } else {
+    for (auto& entry : windowContents()) entry.second.Repaint.AddAll();
+  }
+}
+
+int reach(const TDeviceDC::TState& s) { return PenReach(s.PenWidth); }
 
 std::unique_ptr<TDeviceDC::TState> memoryState(HDC compatible) {
   auto state = std::make_unique<TDeviceDC::TState>();
@@ -99,6 +146,7 @@ void TDeviceDC::SelectObject(const TPen& pen) {
   if (!s.OriginalPen) s.OriginalPen = previous;
   if (s.OwnPen) DeleteObject(s.OwnPen);
   s.OwnPen = made;
+  s.PenWidth = made ? std::max(1, pen.GetWidth()) : 0;
 }
 
 void TDeviceDC::SelectObject(const TBrush& brush) {
@@ -128,6 +176,7 @@ void TDeviceDC::RestorePen() {
   s.OriginalPen = nullptr;
   if (s.OwnPen) DeleteObject(s.OwnPen);
   s.OwnPen = nullptr;
+  s.PenWidth = 1;  // a new context's pen
 }
 
 void TDeviceDC::RestoreBrush() {
@@ -141,16 +190,26 @@ void TDeviceDC::RestoreBrush() {
 int TDeviceDC::SetROP2(int mode) { return State->Dc ? ::SetROP2(State->Dc, mode) : 0; }
 
 bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
-  return State->Dc && ::Rectangle(State->Dc, left, top, right, bottom);
+  if (!State->Dc) return false;
+  noteDrawing(*State, left, top, right, bottom, reach(*State));
+  return ::Rectangle(State->Dc, left, top, right, bottom);
 }
 
 bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
-  return State->Dc && ::Ellipse(State->Dc, left, top, right, bottom);
+  if (!State->Dc) return false;
+  noteDrawing(*State, left, top, right, bottom, reach(*State));
+  return ::Ellipse(State->Dc, left, top, right, bottom);
 }
 
 bool TDeviceDC::MoveTo(int x, int y) { return State->Dc && MoveToEx(State->Dc, x, y, nullptr); }
 
-bool TDeviceDC::LineTo(int x, int y) { return State->Dc && ::LineTo(State->Dc, x, y); }
+bool TDeviceDC::LineTo(int x, int y) {
+  if (!State->Dc) return false;
+  POINT from{};
+  GetCurrentPositionEx(State->Dc, &from);
+  noteDrawing(*State, from.x, from.y, x, y, reach(*State));
+  return ::LineTo(State->Dc, x, y);
+}
 
 bool TDeviceDC::Polygon(const TPoint* points, int count) {
   if (!State->Dc || !points || count < 2) return false;
@@ -162,17 +221,90 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
     large.resize(static_cast<std::size_t>(count));
     converted = large.data();
   }
-  for (int i = 0; i < count; ++i) converted[i] = POINT{points[i].x, points[i].y};
+  long long left = points[0].x, top = points[0].y, right = left, bottom = top;
+  for (int i = 0; i < count; ++i) {
+    converted[i] = POINT{points[i].x, points[i].y};
+    left = std::min<long long>(left, points[i].x);
+    top = std::min<long long>(top, points[i].y);
+    right = std::max<long long>(right, points[i].x);
+    bottom = std::max<long long>(bottom, points[i].y);
+  }
+  noteDrawing(*State, left, top, right + 1, bottom + 1, reach(*State));
   return ::Polygon(State->Dc, converted, count);
 }
 
+// A bitmap copied to the window it was last copied to, with the same request, carries only what
+// changed on either side since: what its drawing changed and what the window lost (repaints the
+// system asked for, other drawing). Anything else is copied whole.
 bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
                        DWORD rop) {
-  const HDC sourceDc = handleOf(source);
-  return State->Dc && sourceDc && ::BitBlt(State->Dc, x, y, width, height, sourceDc, sourceX, sourceY, rop);
+  const auto* sourceDevice = dynamic_cast<const TDeviceDC*>(&source);
+  const HDC sourceDc = sourceDevice ? sourceDevice->GetState().Dc : nullptr;
+  TState& s = *State;
+  if (!s.Dc || !sourceDc) return false;
+  const TState& from = sourceDevice->GetState();
+  using Wide = long long;
+
+  if (s.Memory || !s.Window || rop != SRCCOPY || !from.Memory || !from.Bitmap || width < 0 || height < 0) {
+    const bool copied = ::BitBlt(s.Dc, x, y, width, height, sourceDc, sourceX, sourceY, rop);
+    noteDrawing(s, x, y, Wide{x} + width, Wide{y} + height, 0);
+    return copied;
+  }
+
+  const TSize client = clientSize(s.Window);
+  TBitmapChanges& changes = from.Bitmap->Changes;
+  TWindowContents& contents = contentsOf(s.Window);
+  const TCopyGeometry geometry{x, y, width, height, sourceX, sourceY,
+                               client.cx, client.cy, from.Bitmap->Width, from.Bitmap->Height};
+  const auto windowKey = reinterpret_cast<std::uintptr_t>(s.Window);
+  TDamage parts;
+  bool copied = true;
+  if (PlanCopy(changes, windowKey, contents, geometry, parts)) {
+    // What the system has yet to ask for may already be gone from the screen.
+    RECT pending{};
+    if (GetUpdateRect(s.Window, &pending, FALSE)) parts.Add(TRect(pending.left, pending.top, pending.right, pending.bottom));
+    // The request clipped to the window and to the bitmap, as the system clips a whole copy.
+    const Wide left = std::max({Wide{x}, Wide{0}, Wide{x} - sourceX});
+    const Wide top = std::max({Wide{y}, Wide{0}, Wide{y} - sourceY});
+    const Wide right = std::min({Wide{x} + width, Wide{client.cx}, Wide{x} - sourceX + from.Bitmap->Width});
+    const Wide bottom = std::min({Wide{y} + height, Wide{client.cy}, Wide{y} - sourceY + from.Bitmap->Height});
+    if (right > left && bottom > top) {
+      const TRect area(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right), static_cast<int>(bottom));
+      for (const TRect& part : parts) {
+        const TRect inside = Intersection(part, area);
+        if (inside.Width() <= 0) continue;
+        copied = ::BitBlt(s.Dc, inside.left, inside.top, inside.Width(), inside.Height(), sourceDc,
+                          inside.left - x + sourceX, inside.top - y + sourceY, SRCCOPY) &&
+                 copied;
+      }
+    }
+  } else {
+    copied = ::BitBlt(s.Dc, x, y, width, height, sourceDc, sourceX, sourceY, SRCCOPY);
+  }
+  if (copied) {
+    NoteCopy(changes, windowKey, contents, geometry);
+  } else {
+    // What reached the window is not known: the next copy goes whole.
+    contents.Source = 0;
+  }
+  return copied;
 }
 
 TClientDC::TClientDC(HWND window) : TDeviceDC(clientState(window)) {}
+
+namespace win32 {
+
+void NoteRepaint(HWND window, const RECT& area) {
+  contentsOf(window).Repaint.Add(TRect(area.left, area.top, area.right, area.bottom));
+}
+
+void ForgetContents(HWND window) {
+  auto& all = windowContents();
+  all.erase(std::remove_if(all.begin(), all.end(), [window](const auto& entry) { return entry.first == window; }),
+            all.end());
+}
+
+}  // namespace win32
 
 TMemoryDC::TMemoryDC(TBitmap& bitmap) : TDeviceDC(memoryState(nullptr)) {
   TState& s = GetState();

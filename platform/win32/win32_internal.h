@@ -26,6 +26,11 @@ bool TranslateModelessDialogMessage(MSG& message);
 // "Text|*.ext|..." as the common dialog wants it: each "|" a NUL, the list ended by two NULs.
 std::string FileDialogFilter(const std::string& filter);
 
+// A window's pixels inside that area (client coordinates) were lost or repainted by the system, so the
+// next block copy of a bitmap to it must bring them back; ForgetContents when the window goes.
+void NoteRepaint(HWND window, const RECT& area);
+void ForgetContents(HWND window);
+
 // The module whose resources hold the window classes and dialog templates.
 HINSTANCE InstanceOf(const TModule* module);
 

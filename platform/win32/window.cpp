@@ -37,6 +37,17 @@ void RaiseKeptException() {
 HINSTANCE InstanceOf(const TModule* module) { return module ? module->GetHandle() : ProgramModule().GetHandle(); }
 
 LRESULT CALLBACK WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  // No handler paints the saver's window: what the system erases or asks to repaint is noted here,
+  // before the update region is validated, and the next block copy brings it back.
+  if (message == WM_PAINT) {
+    RECT area{};
+    if (GetUpdateRect(handle, &area, FALSE)) NoteRepaint(handle, area);
+  } else if (message == WM_ERASEBKGND) {
+    RECT area{};
+    if (GetClipBox(reinterpret_cast<HDC>(wParam), &area) != ERROR) NoteRepaint(handle, area);
+  } else if (message == WM_NCDESTROY) {
+    ForgetContents(handle);
+  }
   TWindow* window = boundWindow(handle);
   if (!window && windowBeingCreated) {
     window = windowBeingCreated;

@@ -1,5 +1,6 @@
 // The picture of a window on the screen: drawing contexts write into what Qt puts on the display,
-// without a repaint in between, and the picture survives showing, resizing and erasing.
+// without a repaint in between, the picture survives showing, resizing and erasing, and a block copy
+// that carries only what changed leaves the window as a whole copy would.
 #include <QBackingStore>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -8,12 +9,14 @@
 #include <QWindow>
 
 #include <functional>
+#include <random>
 
 #include <gtest/gtest.h>
 
 #include "drawing.h"
 #include "framework.h"
 #include "qt_backend.h"
+#include "../support/random_drawing.h"
 
 namespace {
 
@@ -197,6 +200,130 @@ TEST(QtWindowPicture, ThePictureSurvivesShowingResizingAndErasing) {
   screen = shown.Shown();
   EXPECT_EQ(At(screen, 5, 5), White);
   EXPECT_EQ(At(screen, 62, 42), White);
+}
+
+// Pixels where the window's picture differs from the bitmap, over the part of it the bitmap covers.
+int DifferencesFromBitmap(qt_backend::TWindowWidget& widget, const TBitmap& bitmap) {
+  const QImage picture = widget.Picture().copy();
+  const TDib dib(bitmap);
+  int differences = 0;
+  for (int y = 0; y < std::min(dib.Height(), picture.height()); ++y) {
+    for (int x = 0; x < std::min(dib.Width(), picture.width()); ++x) {
+      differences += At(picture, x, y) != dib.Pixels()[static_cast<std::size_t>(y * dib.Width() + x)];
+    }
+  }
+  return differences;
+}
+
+// Writes into the window's picture behind the contexts' backs, as a store that drops pixels would.
+void Scribble(qt_backend::TWindowWidget& widget, const QRect& area) {
+  if (QImage* picture = widget.BeginDrawing(area)) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+      for (int x = area.left(); x <= area.right(); ++x) picture->setPixel(x, y, qRgb(x * 7, y * 13, 99));
+    }
+  }
+  widget.EndDrawing(area);
+}
+
+// The saver's frame over and over (a bitmap a pixel smaller, copied at the window's size), with random
+// drawing between the copies and, now and then, what the system or other drawing does to the window.
+TEST(QtWindowPicture, CopiesOfWhatChangedLeaveTheWindowAsWholeCopiesWould) {
+  constexpr int Width = 97, Height = 71;
+  Window shown(Width, Height);
+  ASSERT_NO_FATAL_FAILURE(shown.ShowAndSettle());
+  Window other(Width, Height);
+  ASSERT_NO_FATAL_FAILURE(other.ShowAndSettle());
+  Filled frame(Width - 1, Height - 1, TColor(0, 0, 0));
+  Filled stranger(30, 20, TColor(0, 255, 0));
+  const HWND handle = shown.window.GetHandle();
+  std::mt19937 random(20261208);
+
+  const auto copy = [&](HWND window) {
+    TClientDC client(window);
+    return client.BitBlt(0, 0, Width, Height, frame.dc, 0, 0, SRCCOPY);
+  };
+  for (int step = 0; step < 160; ++step) {
+    const int shapes = RandomBetween(random, 0, 3);
+    for (int i = 0; i < shapes; ++i) DrawRandomShape(frame.dc, random, Width - 1, Height - 1);
+    switch (step % 20) {
+      case 3: {
+        // The bitmap goes to another window in between: each window must still get what it lacks.
+        ASSERT_TRUE(copy(other.window.GetHandle()));
+        EXPECT_EQ(DifferencesFromBitmap(*other.widget, frame.bitmap), 0) << "step " << step;
+        break;
+      }
+      case 6:
+        // The store lost a part and asked for it to be repainted.
+        Scribble(*shown.widget, QRect(10, 5, 40, 30));
+        shown.widget->repaint(QRect(10, 5, 40, 30));
+        break;
+      case 9:
+        // Covered and uncovered.
+        shown.window.ShowWindow(SW_HIDE);
+        QCoreApplication::processEvents();
+        ASSERT_NO_FATAL_FAILURE(shown.ShowAndSettle());
+        break;
+      case 11:
+        ASSERT_TRUE(shown.window.MoveWindow(TRect(0, 0, Width + 20, Height + 10)));
+        ASSERT_TRUE(PumpUntil([&] { return shown.widget->backingStore()->size() == QSize(Width + 20, Height + 10); }));
+        break;
+      case 12:
+        ASSERT_TRUE(shown.window.MoveWindow(TRect(0, 0, Width, Height)));
+        ASSERT_TRUE(PumpUntil([&] { return shown.widget->backingStore()->size() == QSize(Width, Height); }));
+        break;
+      case 14:
+        shown.window.Invalidate(true);
+        break;
+      case 16: {
+        TClientDC client(handle);
+        DrawRandomShape(client, random, Width, Height);
+        DrawRandomShape(client, random, Width, Height);
+        break;
+      }
+      case 18: {
+        TClientDC client(handle);
+        ASSERT_TRUE(client.BitBlt(40, 30, 30, 20, stranger.dc, 0, 0, SRCCOPY));
+        break;
+      }
+      default:
+        break;
+    }
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(copy(handle));
+    ASSERT_EQ(DifferencesFromBitmap(*shown.widget, frame.bitmap), 0) << "step " << step;
+  }
+  QCoreApplication::processEvents();
+  const QImage screen = shown.Shown();
+  EXPECT_EQ(screen, shown.widget->Picture().copy().convertToFormat(QImage::Format_RGB32));
+}
+
+// A part of the picture that neither the bitmap's drawing nor the system touched is not copied again.
+TEST(QtWindowPicture, ACopyCarriesOnlyWhatChangedOnEitherSide) {
+  Window shown(60, 40);
+  ASSERT_NO_FATAL_FAILURE(shown.ShowAndSettle());
+  Filled frame(59, 39, TColor(0, 0, 0));
+  DrawShapes(frame.dc);
+  const HWND handle = shown.window.GetHandle();
+  const auto copy = [&] {
+    TClientDC client(handle);
+    ASSERT_TRUE(client.BitBlt(0, 0, 60, 40, frame.dc, 0, 0, SRCCOPY));
+  };
+  ASSERT_NO_FATAL_FAILURE(copy());
+  ASSERT_EQ(DifferencesFromBitmap(*shown.widget, frame.bitmap), 0);
+
+  Scribble(*shown.widget, QRect(50, 30, 5, 5));
+  frame.dc.SelectObject(TPen(TColor(255, 255, 0), 3, PS_SOLID));
+  frame.dc.MoveTo(2, 2);
+  frame.dc.LineTo(8, 2);
+  ASSERT_NO_FATAL_FAILURE(copy());
+  const QImage picture = shown.widget->Picture().copy();
+  EXPECT_EQ(At(picture, 5, 2), 0xFFFF00u);
+  EXPECT_EQ(At(picture, 52, 32), qRgb(52 * 7, 32 * 13, 99) & 0xFFFFFFu);
+
+  // Once the system asks for that part, it comes back.
+  shown.widget->repaint(QRect(50, 30, 5, 5));
+  ASSERT_NO_FATAL_FAILURE(copy());
+  EXPECT_EQ(DifferencesFromBitmap(*shown.widget, frame.bitmap), 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // tesmar-bench-frame: times one whole animation step of the real saver window (block copy, simulation
-// step, painting, and the window's flush up to the display) against one plain copy of a frame, and on
-// X against one copy plus one shared-memory put, all measured in the same run; then runs frames unpaced.
+// step, painting, and the window's flush up to the display) against one plain copy of a 1920x1080
+// frame, and on X against one copy plus one shared-memory put of the screen's frame, all measured in
+// the same run; then runs frames unpaced.
 #include <QApplication>
 #include <QGuiApplication>
 #include <QImage>
@@ -48,6 +49,9 @@ using Clock = std::chrono::steady_clock;
 
 constexpr int WarmupFrames = 20;
 constexpr unsigned Seed = 1;
+// Every size is measured against the copy of one frame of this size, so that sizes compare.
+constexpr int ReferenceWidth = 1920;
+constexpr int ReferenceHeight = 1080;
 
 struct TSize2 {
   int Width = 0;
@@ -60,6 +64,7 @@ struct TOptions {
   int Iterations = 150;
   double FpsSeconds = 2.0;
   bool Header = true;
+  int ReportFd = -1;  // where a run of one size reports its figures to the run of all sizes
 };
 
 void Usage(std::FILE* stream) {
@@ -109,7 +114,10 @@ int ParseArguments(int argc, char* argv[], TOptions& options) {
     }
     const std::string value = argv[++i];
     long number = 0;
-    if (option == "--platform") {
+    if (option == "--report-fd") {
+      if (!ParseLong(value.c_str(), 3, 1000000, number)) return 2;
+      options.ReportFd = static_cast<int>(number);
+    } else if (option == "--platform") {
       if (value != "offscreen" && value != "xcb") {
         std::fprintf(stderr, "tesmar-bench-frame: --platform takes offscreen or xcb, not \"%s\"\n", value.c_str());
         return 2;
@@ -162,7 +170,7 @@ double Median(std::vector<double> values) {
 void Touch(const void* memory) { asm volatile("" : : "r"(memory) : "memory"); }
 
 void PrintHeader() {
-  std::printf("%-9s %-9s  %9s %9s %6s  %9s %6s  %7s %8s\n", "platform", "size", "frame us", "copy us", "f/copy",
+  std::printf("%-9s %-9s  %9s %9s %6s  %9s %6s  %7s %8s\n", "platform", "size", "frame us", "copy1080", "f/copy",
               "copy+put", "f/c+p", "allocs", "fps");
 }
 
@@ -392,42 +400,59 @@ int MeasureHere(const TOptions& options, int argc, char* argv[]) {
   };
   for (int i = 0; i < 4 + WarmupFrames && !closed; ++i) frame();
 
-  const std::size_t frameBytes = static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height) * 4;
+  const std::size_t frameBytes = static_cast<std::size_t>(ReferenceWidth) * ReferenceHeight * 4;
   std::vector<unsigned char> copySource(frameBytes, 0);
   std::vector<unsigned char> copyTarget(frameBytes, 0);
+  std::vector<unsigned char> putSource;
   std::optional<TShmPut> put;
   if (x11) {
+    putSource.assign(static_cast<std::size_t>(size.Width) * static_cast<std::size_t>(size.Height) * 4, 0);
     put.emplace(shown->winId(), size);
     if (!put->IsReady()) {
       std::fprintf(stderr, "tesmar-bench-frame: no shared-memory put on this display\n");
       return 1;
     }
-    for (int i = 0; i < 3; ++i) put->CopyAndPut(copySource.data());
+    for (int i = 0; i < 3; ++i) put->CopyAndPut(putSource.data());
   }
   for (int i = 0; i < 3; ++i) std::memcpy(copyTarget.data(), copySource.data(), frameBytes);
 
-  // Interleaved, so that all three see the same machine and the same caches.
+  // In alternating blocks, so that all three see the same machine over the run, while frames follow
+  // one another as in the saver: a copy between every two frames would leave each frame to start
+  // on caches emptied by a picture's worth of bytes, which the saver's frames never do.
   std::vector<double> frames, copies, puts;
-  const std::size_t allocationsBefore = allocation_counter::count;
-  for (int i = 0; i < options.Iterations && !closed; ++i) {
-    auto start = Clock::now();
-    std::memcpy(copyTarget.data(), copySource.data(), frameBytes);
-    Touch(copyTarget.data());
-    copies.push_back(Microseconds(Clock::now() - start));
-
-    start = Clock::now();
-    frame();
-    frames.push_back(Microseconds(Clock::now() - start));
-
-    if (put) {
-      start = Clock::now();
-      put->CopyAndPut(copySource.data());
+  std::size_t frameAllocations = 0;
+  const int block = std::max(1, options.Iterations / 10);
+  for (int done = 0; done < options.Iterations && !closed;) {
+    const int count = std::min(block, options.Iterations - done);
+    for (int i = 0; i < count; ++i) {
+      const auto start = Clock::now();
+      std::memcpy(copyTarget.data(), copySource.data(), frameBytes);
+      Touch(copyTarget.data());
+      copies.push_back(Microseconds(Clock::now() - start));
+    }
+    const std::size_t allocationsBefore = allocation_counter::count;
+    for (int i = 0; i < count && !closed; ++i) {
+      const auto start = Clock::now();
+      frame();
+      frames.push_back(Microseconds(Clock::now() - start));
+    }
+    frameAllocations += allocation_counter::count - allocationsBefore;
+    for (int i = 0; put && i < count; ++i) {
+      const auto start = Clock::now();
+      put->CopyAndPut(putSource.data());
       puts.push_back(Microseconds(Clock::now() - start));
     }
+    if (put) {
+      // The puts drew over the saver's window behind Qt's back; the window hears of it as of anything
+      // else that covers it, and the next frame copies it whole.
+      window->Invalidate(false);
+      application.PumpWaitingMessages();
+    }
+    done += count;
   }
   const double allocations = frames.empty() || !CountsAllocations
                                  ? -1
-                                 : static_cast<double>(allocation_counter::count - allocationsBefore) / static_cast<double>(frames.size());
+                                 : static_cast<double>(frameAllocations) / static_cast<double>(frames.size());
   put.reset();
 
   // What the display shows after one more frame must be the bitmap as it was before that frame.
@@ -475,11 +500,42 @@ int MeasureHere(const TOptions& options, int argc, char* argv[]) {
   std::printf("%-9s %-9s  %9.0f %9.0f %6.2f  %9s %6s  %7s %8.1f\n", x11 ? "xcb" : "offscreen", sizeText.c_str(), frameUs,
               copyUs, frameUs / copyUs, putText, putRatio, allocationText, fps);
   std::fflush(stdout);
+  if (options.ReportFd >= 0) {
+    const std::string report = std::to_string(size.Width) + " " + std::to_string(size.Height) + " " +
+                               std::to_string(frameUs) + " " + std::to_string(copyUs) + "\n";
+    if (write(options.ReportFd, report.data(), report.size()) < 0) std::perror("tesmar-bench-frame: report");
+  }
   if (!pictureChecked) {
     std::fprintf(stderr, "tesmar-bench-frame: the display does not show the frame the saver drew\n");
     return 1;
   }
   return 0;
+}
+
+struct TReport {
+  int Width = 0;
+  int Height = 0;
+  double FrameUs = 0;
+  double CopyUs = 0;
+};
+
+// The two figures the frame is held to: a 1920x1080 frame against one copy of it, and a 3840x2160
+// frame against a 1920x1080 one.
+void PrintGoals(const std::vector<TReport>& reports) {
+  const auto find = [&](int width, int height) -> const TReport* {
+    for (const TReport& report : reports) {
+      if (report.Width == width && report.Height == height && report.FrameUs > 0) return &report;
+    }
+    return nullptr;
+  };
+  const TReport* full = find(ReferenceWidth, ReferenceHeight);
+  const TReport* large = find(2 * ReferenceWidth, 2 * ReferenceHeight);
+  if (full && full->CopyUs > 0) {
+    std::printf("1920x1080 frame / one 1920x1080 copy: %.2f (goal 0.5 at most)\n", full->FrameUs / full->CopyUs);
+  }
+  if (full && large) {
+    std::printf("3840x2160 frame / 1920x1080 frame:    %.2f (goal 1.5 at most)\n", large->FrameUs / full->FrameUs);
+  }
 }
 
 // Qt reads the off-screen screen's size once, at start: every size gets a process of its own.
@@ -489,29 +545,57 @@ int MeasureEachSize(const TOptions& options, char* program) {
   const std::string iterations = std::to_string(options.Iterations);
   const std::string seconds = std::to_string(static_cast<long>(options.FpsSeconds));
   int status = 0;
+  std::vector<TReport> reports;
   for (const TSize2& size : options.Sizes) {
     const std::string sizeText = std::to_string(size.Width) + "x" + std::to_string(size.Height);
+    int channel[2];
+    if (pipe(channel) != 0) {
+      std::perror("tesmar-bench-frame: pipe");
+      return 1;
+    }
+    const std::string reportFd = std::to_string(channel[1]);
     const pid_t child = fork();
     if (child < 0) {
       std::perror("tesmar-bench-frame: fork");
       return 1;
     }
     if (child == 0) {
-      const char* arguments[] = {program,  "--platform",    options.Platform.c_str(), "--size",
-                                 sizeText.c_str(), "--iterations", iterations.c_str(), "--fps-seconds",
-                                 seconds.c_str(),  "--no-header", nullptr};
+      close(channel[0]);
+      const char* arguments[] = {program,         "--platform",    options.Platform.c_str(), "--size",
+                                 sizeText.c_str(), "--iterations", iterations.c_str(),     "--fps-seconds",
+                                 seconds.c_str(),  "--report-fd",  reportFd.c_str(),       "--no-header",
+                                 nullptr};
       execv("/proc/self/exe", const_cast<char* const*>(arguments));
       std::perror("tesmar-bench-frame: exec");
       _exit(127);
     }
+    close(channel[1]);
+    std::string received;
+    char buffer[256];
+    for (;;) {
+      const ssize_t got = read(channel[0], buffer, sizeof buffer);
+      if (got > 0) {
+        received.append(buffer, static_cast<std::size_t>(got));
+      } else if (got == 0 || errno != EINTR) {
+        break;
+      }
+    }
+    close(channel[0]);
     int childStatus = 0;
     while (waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
     }
     if (!WIFEXITED(childStatus) || WEXITSTATUS(childStatus) != 0) {
       std::fprintf(stderr, "tesmar-bench-frame: the run at %s failed\n", sizeText.c_str());
       status = 1;
+      continue;
+    }
+    TReport report;
+    if (std::sscanf(received.c_str(), "%d %d %lf %lf", &report.Width, &report.Height, &report.FrameUs,
+                    &report.CopyUs) == 4) {
+      reports.push_back(report);
     }
   }
+  PrintGoals(reports);
   return status;
 }
 
