@@ -39,6 +39,9 @@ class TScrnSavWindow;
 
 // A black window over a monitor that the saver's box leaves uncovered: it hides the desktop there
 // and ends the saver on the same input as the saver window.
+// The parts of the monitors that the box at `box` leaves showing, each to get a cover.
+std::vector<TRect> CoverAreas(const std::vector<TRect>& monitors, const TRect& box);
+
 class TScrnSavCover : public TWindow {
  public:
   TScrnSavCover(TScrnSavWindow& saver, const TRect& area);

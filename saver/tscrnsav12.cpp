@@ -165,16 +165,39 @@ bool Inside(const TRect& inner, const TRect& outer) {
   return inner.left >= outer.left && inner.top >= outer.top && inner.right <= outer.right &&
          inner.bottom <= outer.bottom;
 }
+
+// What of `area` lies outside `hole`: up to four bands, above, below, left and right of it.
+std::vector<TRect> Outside(const TRect& area, const TRect& hole) {
+  const TRect cut(std::max(area.left, hole.left), std::max(area.top, hole.top), std::min(area.right, hole.right),
+                  std::min(area.bottom, hole.bottom));
+  if (cut.left >= cut.right || cut.top >= cut.bottom) return {area};
+  std::vector<TRect> bands;
+  if (area.top < cut.top) bands.emplace_back(area.left, area.top, area.right, cut.top);
+  if (cut.bottom < area.bottom) bands.emplace_back(area.left, cut.bottom, area.right, area.bottom);
+  if (area.left < cut.left) bands.emplace_back(area.left, cut.top, cut.left, cut.bottom);
+  if (cut.right < area.right) bands.emplace_back(cut.right, cut.top, area.right, cut.bottom);
+  return bands;
+}
 }  // namespace
+
+std::vector<TRect> CoverAreas(const std::vector<TRect>& monitors, const TRect& box) {
+  std::vector<TRect> areas;
+  for (const TRect& monitor : monitors) {
+    // A monitor inside the box shows the box. One that overlaps it (X may list a split screen's
+    // whole output beside its parts) is covered only where the box is not.
+    if (Inside(monitor, box)) continue;
+    for (const TRect& area : Outside(monitor, box)) {
+      if (std::find(areas.begin(), areas.end(), area) == areas.end()) areas.push_back(area);
+    }
+  }
+  return areas;
+}
 
 void TScrnSavWindow::CoverOtherMonitors() {
   std::vector<std::unique_ptr<TScrnSavCover>> covers;
   // A saver inside another program's window covers nothing else: that program has each monitor.
   const bool child = (Attr.Style & WS_CHILD) != 0 || GetParent() != nullptr;
-  for (const TRect& monitor : child ? std::vector<TRect>() : GetMonitorRects()) {
-    // A monitor that holds the box's whole area shows the box (X lists a split screen's whole
-    // output beside its parts): a cover there would hide it.
-    if (Inside(monitor, ScreenArea) || Inside(ScreenArea, monitor)) continue;
+  for (const TRect& monitor : child ? std::vector<TRect>() : CoverAreas(GetMonitorRects(), ScreenArea)) {
     auto kept = std::find_if(Covers.begin(), Covers.end(), [&monitor](const std::unique_ptr<TScrnSavCover>& cover) {
       return cover && cover->GetHandle() && cover->GetArea() == monitor;
     });

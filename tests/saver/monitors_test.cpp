@@ -83,3 +83,38 @@ TEST_F(SaverMonitors, InputOnACoverEndsTheSaver) {
 }
 
 }  // namespace
+
+namespace {
+// Together the covers and the box leave no pixel of any monitor showing, and no cover hides the box.
+void ExpectCoveredOnce(const std::vector<TRect>& monitors, const TRect& box) {
+  const std::vector<TRect> covers = CoverAreas(monitors, box);
+  for (const TRect& cover : covers) {
+    const bool overlapsBox = cover.left < box.right && box.left < cover.right && cover.top < box.bottom &&
+                             box.top < cover.bottom;
+    EXPECT_FALSE(overlapsBox) << cover.left << "," << cover.top << " " << cover.right << "," << cover.bottom;
+  }
+  for (const TRect& monitor : monitors) {
+    for (int y = monitor.top; y < monitor.bottom; y += 7) {
+      for (int x = monitor.left; x < monitor.right; x += 7) {
+        bool seen = x >= box.left && x < box.right && y >= box.top && y < box.bottom;
+        for (const TRect& cover : covers) {
+          seen = seen || (x >= cover.left && x < cover.right && y >= cover.top && y < cover.bottom);
+        }
+        ASSERT_TRUE(seen) << "desktop shows at " << x << "," << y;
+      }
+    }
+  }
+}
+}  // namespace
+
+TEST(SaverCoverAreas, EveryMonitorPixelIsBoxOrCoverWhateverTheLayout) {
+  const TRect box(1024, 0, 2048, 768);
+  // Side by side, primary on the right; one monitor below; none at all besides the box.
+  ExpectCoveredOnce({box, TRect(0, 0, 1024, 768)}, box);
+  ExpectCoveredOnce({box, TRect(1024, 768, 2048, 1536)}, box);
+  EXPECT_TRUE(CoverAreas({box}, box).empty());
+  // X may list the whole split screen beside its parts: only what the box leaves of it is covered.
+  ExpectCoveredOnce({box, TRect(0, 0, 2048, 768)}, box);
+  ExpectCoveredOnce({TRect(0, 0, 3000, 2000)}, box);
+  EXPECT_EQ(CoverAreas({TRect(0, 0, 2048, 768), TRect(0, 0, 1024, 768)}, box).size(), 1u);
+}
