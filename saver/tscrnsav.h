@@ -2,6 +2,8 @@
 // the animation from idle time, and the full-screen window that ends the saver on any input.
 #pragma once
 
+#include <optional>
+
 #include "framework.h"
 
 // The saver modes that the command line selects.
@@ -77,7 +79,13 @@ class TScrnSavApp : public TApplication {
 
   int Run() override;
   bool IdleAction(long idleCount) override;
+  // After this class's IdleAction: sleep until the next frame is due, or for good when none will come.
+  TIdleWake NextIdleWake() override;
   void InitMainWindow() override;
+
+  // The tick (on the pump's clock) from which the next frame is due; nothing when no frame will come:
+  // while configuring, without a saver window, or at a speed that has no pause.
+  std::optional<DWORD> NextFrameTick() const;
 
   virtual void InitScrnSavWindow();
   virtual void InitConfigDialog() {}
@@ -93,4 +101,8 @@ class TScrnSavApp : public TApplication {
   TScrnSavWindow* ScrnSavWindow = nullptr;
   int Speed = 0;
   DWORD LastTick = 0;
+
+ private:
+  // Set by IdleAction, taken by NextIdleWake: an IdleAction of a derived class paces nothing.
+  bool PacedIdle = false;
 };

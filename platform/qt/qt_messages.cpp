@@ -6,9 +6,11 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <thread>
 #include <unordered_map>
 
 #include "qt_backend.h"
@@ -154,6 +156,54 @@ void WaitForMessage() {
   while (Queue().empty()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The moment the tick count reaches `tick`: GetTickCount counts this clock's whole milliseconds, so
+// that is the start of a millisecond; a tick already reached gives a moment already past.
+Clock::time_point TickStart(DWORD tick) {
+  const auto now = Clock::now().time_since_epoch();
+  const auto wholeMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(now);
+  const auto ahead = static_cast<std::int32_t>(tick - static_cast<DWORD>(wholeMilliseconds.count()));
+  return Clock::time_point(wholeMilliseconds + std::chrono::milliseconds(ahead));
+}
+
+// Only its timer events matter: they end the wait for events.
+class TWakeTimer : public QObject {
+ protected:
+  void timerEvent(QTimerEvent* /*event*/) override {}
+};
+}  // namespace
+
+void WaitForMessageUntil(DWORD tick) {
+  const Clock::time_point wake = TickStart(tick);
+  if (!QCoreApplication::instance()) {
+    // Nothing can arrive without an application; sleep rather than let the caller spin.
+    std::this_thread::sleep_until(wake);
+    return;
+  }
+  // Qt's timers count whole milliseconds and may fire up to one late, which would cost a fast
+  // animation a millisecond per frame: they cover all but the last two, a plain sleep covers those.
+  constexpr auto sleepPart = std::chrono::milliseconds(2);
+  TWakeTimer timer;
+  while (Queue().empty()) {
+    const auto left = wake - Clock::now();
+    if (left <= Clock::duration::zero()) return;
+    const auto timerPart = std::chrono::duration_cast<std::chrono::milliseconds>(left - sleepPart);
+    if (timerPart.count() <= 0) {
+      std::this_thread::sleep_until(wake);
+      return;
+    }
+    const int timerId = timer.startTimer(timerPart, Qt::PreciseTimer);
+    if (timerId == 0) {
+      std::this_thread::sleep_until(wake);
+      return;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    timer.killTimer(timerId);
+  }
+}
+
 void KillTimersOf(HWND window) {
   TTimerHost* host = TimerHost(false);
   if (!host) return;
@@ -189,6 +239,11 @@ int TApplication::PumpWaitingMessages() {
 }
 
 void TApplication::WaitForMessage() { qt_backend::WaitForMessage(); }
+
+void TApplication::WaitForMessageUntil(DWORD tick) { qt_backend::WaitForMessageUntil(tick); }
+
+// Linux timers need no setting up for fine waits.
+void TApplication::EndTimedWaits() {}
 
 // --- the stand-ins for the system's queue and timers -------------------------------------------
 
