@@ -136,7 +136,7 @@ TIdleWake WakeAfterIdleAt(TScrnSavApp& app, DWORD now) {
 
 TEST_F(IdlePacing, TheNextFrameIsDueOneMillisecondAfterThePauseAtEachSpeedAndAcrossTheWrap) {
   for (const Threshold t : {Threshold{0, 101}, Threshold{1, 11}, Threshold{2, 2}}) {
-    for (const DWORD start : {5000u, 0xFFFFFFFFu - t.least + 1, 0xFFFFFFF0u}) {
+    for (const DWORD start : {DWORD{5000}, DWORD{0xFFFFFFFFu - t.least + 1}, DWORD{0xFFFFFFF0u}}) {
       PacedApp fresh;
       fakeNow = start;
       fresh.SetSpeed(t.speed);
