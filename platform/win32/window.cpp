@@ -261,7 +261,8 @@ void TApplication::WaitForMessageUntil(DWORD tick) {
     // MWMO_INPUTAVAILABLE: messages already seen by an earlier peek end the wait too.
     const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_ALLINPUT,
                                                     MWMO_INPUTAVAILABLE);
-    if (woken == WAIT_TIMEOUT) continue;  // a hair early by the tick count: wait the rest
+    // Woken before the tick count moved on (it steps with the system's clock interrupt): wait the rest.
+    if (woken == WAIT_TIMEOUT) continue;
     if (woken == WAIT_FAILED) Sleep(static_cast<DWORD>(left));  // no message wait: at least do not spin
     return;
   }
