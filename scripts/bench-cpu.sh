@@ -31,6 +31,9 @@ while [ $# -gt 0 ]; do
   esac
 done
 case "$seconds" in ''|*[!0-9]*|0) echo "bench-cpu: --seconds takes a whole number above 0" >&2; exit 2 ;; esac
+for speed in $speeds; do
+  case "$speed" in 0|1|2) ;; *) echo "bench-cpu: a speed is 0, 1 or 2, not '$speed'" >&2; exit 2 ;; esac
+done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 for tool in Xvfb xdotool cc; do
@@ -150,11 +153,13 @@ else
   glide_name=$work/glide.tmr
   name="tesmar /s"
 fi
-write_glide_file "$config/$(basename "$glide_name")"
-[ -n "$scr" ] || write_glide_file "$glide_name"
-[ -f "$config/tes-mar.ini" ] && cp "$config/tes-mar.ini" "$work/saved-settings.ini"
+if [ -n "$scr" ]; then write_glide_file "$config/$glide_name"; else write_glide_file "$glide_name"; fi
+# A Wine prefix may be the tests' own: its settings and state go back as they were.
+for file in tes-mar.ini default.tmr; do
+  if [ -f "$config/$file" ]; then cp "$config/$file" "$work/saved-$file"; fi
+done
 
-speed_name=(slow medium fast)
+speed_names=(slow medium fast)
 for speed in $speeds; do
   write_settings "$config" "$speed" "$glide_name"
   rm -f "$config/default.tmr"
@@ -190,13 +195,15 @@ for speed in $speeds; do
   xdotool mousemove $((width / 2)) $((height / 2))
   steps=$(steps_from "$config/default.tmr")
   wall=$(awk -v a="$t1" -v b="$t0" 'BEGIN { print a - b }')
-  report "$name" "${speed_name[$speed]:-$speed}" \
+  report "$name" "${speed_names[$speed]}" \
     "$(ratio "$c1" "$c0" "$(awk -v w="$wall" -v t="$clock_ticks" 'BEGIN { print w * t }')")" \
     "$(ratio "$x1" "$x0" "$(awk -v w="$wall" -v t="$clock_ticks" 'BEGIN { print w * t }')")" \
     "$(awk -v s="$steps" -v a="$ended" -v b="$started" 'BEGIN { printf "%.1f", s / (a - b) }')"
 done
-if [ -f "$work/saved-settings.ini" ]; then cp "$work/saved-settings.ini" "$config/tes-mar.ini"; else rm -f "$config/tes-mar.ini"; fi
-[ -n "$scr" ] && rm -f "$config/$glide_name"
+for file in tes-mar.ini default.tmr; do
+  if [ -f "$work/saved-$file" ]; then cp "$work/saved-$file" "$config/$file"; else rm -f "$config/$file"; fi
+done
+if [ -n "$scr" ]; then rm -f "$config/$glide_name"; fi
 
 if [ $with_fluidballs -eq 1 ]; then
   # Counts the frames in a shared file, so that it can be read while the program runs.
