@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "framework.h"
@@ -125,7 +126,13 @@ class TScrnSavApp : public TApplication {
 
   int Run() override;
   bool IdleAction(long idleCount) override;
+  // After this class's IdleAction: sleep until the next frame is due, or for good when none will come.
+  TIdleWake NextIdleWake() override;
   void InitMainWindow() override;
+
+  // The tick (on the pump's clock) from which the next frame is due; nothing when no frame will come:
+  // while configuring, without a saver window, or at a speed that has no pause.
+  std::optional<DWORD> NextFrameTick() const;
 
   virtual void InitScrnSavWindow();
   virtual void InitConfigDialog() {}
@@ -153,4 +160,8 @@ class TScrnSavApp : public TApplication {
   DWORD LastTick = 0;
   bool Hosted = false;
   HWND HostWindow = nullptr;
+
+ private:
+  // Set by IdleAction, taken by NextIdleWake: an IdleAction of a derived class paces nothing.
+  bool PacedIdle = false;
 };

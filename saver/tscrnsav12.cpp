@@ -21,6 +21,21 @@ TCommandLineSource commandLineSource = nullptr;
 
 DWORD CurrentTick() { return tickSource ? tickSource() : GetTickCount(); }
 
+// The pause after a frame at each speed, in ms: the next frame comes once more than that has passed.
+// Any other speed draws nothing (-1).
+long FramePause(int speed) {
+  switch (speed) {
+    case 0:
+      return 100;
+    case 1:
+      return 10;
+    case 2:
+      return 1;
+    default:
+      return -1;
+  }
+}
+
 const char* CurrentCommandLine() {
   const char* line = commandLineSource ? commandLineSource() : GetCommandLineA();
   return line ? line : "";
@@ -402,13 +417,34 @@ void TScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TScrnSavWindow(nullp
 // arithmetic so that the wrap of the counter does no harm.
 bool TScrnSavApp::IdleAction(long /*idleCount*/) {
   if (ConfigMode) return false;
+  PacedIdle = true;
   const DWORD elapsed = CurrentTick() - LastTick;
-  const bool due = (Speed == 2 && elapsed > 1) || (Speed == 1 && elapsed > 10) || (Speed == 0 && elapsed > 100);
-  if (due && ScrnSavWindow) {
+  const long pause = FramePause(Speed);
+  if (pause >= 0 && elapsed > static_cast<DWORD>(pause) && ScrnSavWindow) {
     ScrnSavWindow->AnimateScreen();
     LastTick = CurrentTick();
   }
   return true;
+}
+
+std::optional<DWORD> TScrnSavApp::NextFrameTick() const {
+  const long pause = FramePause(Speed);
+  if (ConfigMode || !ScrnSavWindow || pause < 0) return std::nullopt;
+  return LastTick + static_cast<DWORD>(pause) + 1;
+}
+
+TIdleWake TScrnSavApp::NextIdleWake() {
+  if (!PacedIdle) return {};
+  PacedIdle = false;
+  const std::optional<DWORD> due = NextFrameTick();
+  if (!due) return {TIdleWake::OnMessage, 0};
+  // Measured like IdleAction measures it, so a clock that went back means a frame now, as there.
+  const DWORD now = CurrentTick();
+  const DWORD elapsed = now - LastTick;
+  if (elapsed >= *due - LastTick) return {TIdleWake::Now, 0};
+  // The loop waits on GetTickCount; another pump clock (a test's) is carried over by the distance,
+  // which is never more than one pause.
+  return {TIdleWake::AtTick, tickSource ? GetTickCount() + (*due - now) : *due};
 }
 
 void TScrnSavApp::ChangePassword(HWND parent) {

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build or test needs, only when something is missing.
-# Usage: install-deps.sh [linux] [windows] [fuzz]
+# Usage: install-deps.sh [linux] [windows] [fuzz] [bench]
 set -euo pipefail
 
-want_linux=0; want_windows=0; want_fuzz=0
+want_linux=0; want_windows=0; want_fuzz=0; want_bench=0
 for arg in "${@:-linux}"; do
   case "$arg" in
     linux) want_linux=1 ;;
     windows) want_windows=1 ;;
     fuzz) want_fuzz=1 ;;
+    bench) want_bench=1 ;;
     *) echo "install-deps: unknown group '$arg'" >&2; exit 2 ;;
   esac
 done
@@ -27,6 +28,10 @@ if [ $want_linux -eq 1 ]; then
 fi
 if [ $want_fuzz -eq 1 ]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [ $want_bench -eq 1 ]; then
+  # scripts/bench-cpu.sh: fluidballs as the yardstick, a C compiler for its frame counter
+  packages+=(xscreensaver-data-extra gcc xvfb xauth xdotool)
 fi
 if [ $want_windows -eq 1 ]; then
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick)

@@ -114,9 +114,26 @@ int TApplication::Run() {
 bool TApplication::IdleAction(long /*idleCount*/) { return false; }
 
 int TApplication::MessageLoop() {
+  // However the loop ends, an exception included.
+  struct TTimedWaitsEnd {
+    TApplication& Application;
+    ~TTimedWaitsEnd() { Application.EndTimedWaits(); }
+  } timedWaitsEnd{*this};
+
   long idleCount = 0;
   while (!Quit) {
-    if (!IdleAction(idleCount++)) WaitForMessage();
+    if (!IdleAction(idleCount++)) {
+      WaitForMessage();
+    } else {
+      // Sleeping until the application has work again, rather than asking it at once, is what keeps
+      // a paced animation from burning a core between its frames.
+      const TIdleWake wake = NextIdleWake();
+      if (wake.When == TIdleWake::AtTick) {
+        WaitForMessageUntil(wake.Tick);
+      } else if (wake.When == TIdleWake::OnMessage) {
+        WaitForMessage();
+      }
+    }
     if (PumpWaitingMessages() > 0) idleCount = 0;
   }
   return ExitCode;

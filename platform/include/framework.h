@@ -285,6 +285,13 @@ class TFileOpenDialog : public TOpenSaveDialog {
   int Execute() override;
 };
 
+// When the application next has idle work, as it tells the message loop after IdleAction returned true.
+struct TIdleWake {
+  enum TWhen { Now, AtTick, OnMessage };
+  TWhen When = Now;
+  DWORD Tick = 0;  // AtTick: the tick count (GetTickCount) from which there is work again
+};
+
 class TApplication : public TModule {
  public:
   explicit TApplication(const char* name = nullptr);
@@ -293,10 +300,13 @@ class TApplication : public TModule {
   virtual bool CanClose() { return true; }
   // InitMainWindow, create and show the main window, then MessageLoop; returns the quit code.
   virtual int Run();
-  // Until the quit message: IdleAction(count++); wait when it returned false; dispatch every
-  // waiting message and reset the count when there was any.
+  // Until the quit message: IdleAction(count++); wait for a message when it returned false, else
+  // until NextIdleWake or a message, whichever comes first; dispatch every waiting message and reset
+  // the count when there was any.
   virtual int MessageLoop();
   virtual bool IdleAction(long idleCount);
+  // Asked after each IdleAction that returned true. The default calls it again at once.
+  virtual TIdleWake NextIdleWake() { return {}; }
   virtual void InitMainWindow() {}
 
   TFrameWindow* GetMainWindow() const { return MainWindow; }
@@ -306,6 +316,11 @@ class TApplication : public TModule {
   int PumpWaitingMessages();
   // Back end: blocks until a message waits.
   void WaitForMessage();
+  // Back end: blocks until a message waits or the tick count (GetTickCount) reaches `tick`, waking
+  // within the first millisecond of that tick.
+  void WaitForMessageUntil(DWORD tick);
+  // Back end: gives back what timed waits took from the system (the fine timer resolution on Windows).
+  void EndTimedWaits();
   bool QuitReceived() const { return Quit; }
   int QuitCode() const { return ExitCode; }
   void ReceiveQuit(int code) {

@@ -73,6 +73,8 @@ struct TPumpResult {
 TPumpResult PumpMessages();
 // Blocks until a message is queued (returns at once without a GUI, where nothing could arrive).
 void WaitForMessage();
+// Blocks until a message is queued or the tick count (GetTickCount) reaches `tick`.
+void WaitForMessageUntil(DWORD tick);
 
 void KillTimersOf(HWND window);
 

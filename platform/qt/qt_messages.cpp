@@ -5,10 +5,14 @@
 #include <QScreen>
 #include <QTimerEvent>
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <deque>
 #include <map>
+#include <thread>
 #include <unordered_map>
 
 #include "qt_backend.h"
@@ -151,6 +155,65 @@ void WaitForMessage() {
   while (Queue().empty()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
+namespace {
+using Clock = std::chrono::steady_clock;
+
+// The moment the tick count reaches `tick`: GetTickCount counts this clock's whole milliseconds, so
+// that is the start of a millisecond; a tick already reached gives a moment already past.
+Clock::time_point TickStart(DWORD tick) {
+  const auto now = Clock::now().time_since_epoch();
+  const auto wholeMilliseconds = std::chrono::duration_cast<std::chrono::milliseconds>(now);
+  const auto ahead = static_cast<std::int32_t>(tick - static_cast<DWORD>(wholeMilliseconds.count()));
+  return Clock::time_point(wholeMilliseconds + std::chrono::milliseconds(ahead));
+}
+
+// Sleeps until `moment`. A thread woken from sleep starts running 0.1 to 0.2 ms late, and a frame that
+// starts that late more often ends in the next millisecond, which costs the fast speed (a frame once
+// 2 ms have passed) a tenth of its frames. So a short wait, where one millisecond is half the pause,
+// wakes `early` before the moment and watches the clock for the rest: the one busy part of a wait.
+void SleepUntil(Clock::time_point moment, Clock::duration early = Clock::duration::zero()) {
+  if (moment - Clock::now() > early) std::this_thread::sleep_until(moment - early);
+  while (Clock::now() < moment) {
+  }
+}
+
+// Only its timer events matter: they end the wait for events.
+class TWakeTimer : public QObject {
+ protected:
+  void timerEvent(QTimerEvent* /*event*/) override {}
+};
+}  // namespace
+
+void WaitForMessageUntil(DWORD tick) {
+  // The kernel may wake a sleeper up to its timer slack (50 µs by default) late.
+  static const bool preciseSleeps = ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+  (void)preciseSleeps;
+  const Clock::time_point wake = TickStart(tick);
+  // Qt's timers count whole milliseconds and may fire up to one late: they cover all but the last
+  // two, a plain sleep covers those.
+  constexpr auto sleepPart = std::chrono::milliseconds(2);
+  const Clock::duration early =
+      wake - Clock::now() <= sleepPart ? std::chrono::microseconds(250) : Clock::duration::zero();
+  if (!QCoreApplication::instance()) {
+    // Nothing can arrive without an application; sleep rather than let the caller spin.
+    SleepUntil(wake, early);
+    return;
+  }
+  TWakeTimer timer;
+  while (Queue().empty()) {
+    const auto left = wake - Clock::now();
+    if (left <= Clock::duration::zero()) return;
+    const auto timerPart = std::chrono::duration_cast<std::chrono::milliseconds>(left - sleepPart);
+    const int timerId = timerPart.count() > 0 ? timer.startTimer(timerPart, Qt::PreciseTimer) : 0;
+    if (timerId == 0) {
+      SleepUntil(wake, early);
+      return;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    timer.killTimer(timerId);
+  }
+}
+
 void KillTimersOf(HWND window) {
   TTimerHost* host = TimerHost(false);
   if (!host) return;
@@ -186,6 +249,11 @@ int TApplication::PumpWaitingMessages() {
 }
 
 void TApplication::WaitForMessage() { qt_backend::WaitForMessage(); }
+
+void TApplication::WaitForMessageUntil(DWORD tick) { qt_backend::WaitForMessageUntil(tick); }
+
+// Linux timers need no setting up for fine waits.
+void TApplication::EndTimedWaits() {}
 
 // --- the stand-ins for the system's queue and timers -------------------------------------------
 

@@ -1,11 +1,14 @@
 // Windows of the framework over USER: class registration, the window procedure that dispatches
-// through the response tables, the window operations, the message pump and the message box.
+// through the response tables, the window operations, the message pump with its timed waits and the
+// message box.
 #include <cstdint>
 #include <exception>
 #include <string>
 
 #include "framework.h"
 #include "win32_internal.h"
+
+#include <mmsystem.h>
 
 namespace {
 // The object whose CreateWindowEx is running: it is bound to the first message of its window,
@@ -254,6 +257,33 @@ int TApplication::PumpWaitingMessages() {
 }
 
 void TApplication::WaitForMessage() { WaitMessage(); }
+
+namespace {
+// Whether this process asked for the 1 ms timer resolution, which it must give back.
+bool fineTimerResolution = false;
+}  // namespace
+
+void TApplication::WaitForMessageUntil(DWORD tick) {
+  // At the default resolution (10 to 16 ms) a wait of a few milliseconds oversleeps by a whole
+  // period and fast animations would lose frames; keep the finer one while timed waits go on.
+  if (!fineTimerResolution) fineTimerResolution = timeBeginPeriod(1) == TIMERR_NOERROR;
+  for (;;) {
+    const auto left = static_cast<LONG>(tick - GetTickCount());
+    if (left <= 0) return;
+    // MWMO_INPUTAVAILABLE: messages already seen by an earlier peek end the wait too.
+    const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(left), QS_ALLINPUT,
+                                                    MWMO_INPUTAVAILABLE);
+    // Woken before the tick count moved on (it steps with the system's clock interrupt): wait the rest.
+    if (woken == WAIT_TIMEOUT) continue;
+    if (woken == WAIT_FAILED) Sleep(static_cast<DWORD>(left));  // no message wait: at least do not spin
+    return;
+  }
+}
+
+void TApplication::EndTimedWaits() {
+  if (fineTimerResolution) timeEndPeriod(1);
+  fineTimerResolution = false;
+}
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook() = std::move(hook); }
 

@@ -1,8 +1,10 @@
-// The application's message loop on Qt: idle calls and waiting, posted messages and their order,
-// response tables with their chaining, closing the main window, timers and default processing.
+// The application's message loop on Qt: idle calls, waiting and timed sleeps, posted messages and
+// their order, response tables with their chaining, closing the main window, timers and default
+// processing.
 #include <QElapsedTimer>
 #include <QTimer>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -83,6 +85,64 @@ TEST(QtMessageLoop, WaitsOnlyWhenIdleReturnedFalseAndRestartsTheCountAfterMessag
   EXPECT_EQ(std::vector<long>(application.IdleCounts.end() - 4, application.IdleCounts.end()),
             (std::vector<long>{0, 1, 2, 3}));
   EXPECT_LT(application.IdleCounts.size(), 40u);
+}
+
+// A paced animation: a frame once more than 10 ms have passed since the last one ended, and the
+// loop told to sleep until the tick that makes the next one due.
+class TPacedApp : public TApplication {
+ public:
+  TPacedApp() : TApplication("paced app") {}
+  void InitMainWindow() override { SetMainWindow(new TJournalWindow); }
+  bool IdleAction(long /*idleCount*/) override {
+    ++IdleCalls;
+    if (GetTickCount() - LastFrame > 10) {
+      LastFrame = GetTickCount();
+      if (++Frames == 10) PostQuitMessage(0);
+    }
+    return true;
+  }
+  TIdleWake NextIdleWake() override { return {TIdleWake::AtTick, LastFrame + 11}; }
+  int IdleCalls = 0;
+  int Frames = 0;
+  DWORD LastFrame = GetTickCount();
+};
+
+TEST(QtMessageLoop, APacedApplicationSleepsUntilItsNextFrame) {
+  TPacedApp application;
+  EXPECT_EQ(application.Run(), 0);
+  EXPECT_EQ(application.Frames, 10);
+  // Polling would call it thousands of times in those 110 ms; sleeping to the frame's tick takes one
+  // call a frame, and a few more for the messages of the window's showing.
+  EXPECT_LT(application.IdleCalls, 40);
+}
+
+// Asks to sleep ten seconds after every idle call.
+class TSleepyApp : public TApplication {
+ public:
+  TSleepyApp() : TApplication("sleepy app") {}
+  void InitMainWindow() override { SetMainWindow(new TJournalWindow); }
+  bool IdleAction(long /*idleCount*/) override {
+    const HWND window = GetMainWindow()->GetHandle();
+    if (++IdleCalls == 1) {
+      PostMessageA(window, WM_USER + 1, 0, 0);  // already waiting when the sleep begins
+    } else if (!Armed) {
+      Armed = true;  // arrives through Qt's event loop in the middle of the sleep
+      QTimer::singleShot(20, [window] { PostMessageA(window, WM_USER + 2, 0, 0); });
+    }
+    return true;
+  }
+  TIdleWake NextIdleWake() override { return {TIdleWake::AtTick, Deadline = GetTickCount() + 10000}; }
+  int IdleCalls = 0;
+  bool Armed = false;
+  DWORD Deadline = 0;
+};
+
+TEST(QtMessageLoop, ATimedSleepEndsAtOnceForAPostedMessage) {
+  journal.clear();
+  TSleepyApp application;
+  EXPECT_EQ(application.Run(), 7);
+  EXPECT_EQ(journal, std::vector<std::string>{"user next"});
+  EXPECT_GT(static_cast<std::int32_t>(application.Deadline - GetTickCount()), 0) << "slept to the deadline";
 }
 
 TEST(QtMessageLoop, PostedMessagesAreHandledAfterTheCurrentOneAndDroppedForGoneWindows) {

@@ -1,5 +1,6 @@
 // The animation pump: frames come once more than 100, 10 or 1 ms have passed since the previous
-// frame ended, on a fake clock, across the wrap of the tick counter.
+// frame ended, on a fake clock, across the wrap of the tick counter; and when it tells the message
+// loop to wake for the next frame.
 #include <gtest/gtest.h>
 
 #include "tscrnsav.h"
@@ -121,6 +122,104 @@ TEST_F(IdlePacing, AnUnknownSpeedNeverDrawsButKeepsPolling) {
     }
     EXPECT_EQ(fresh.Window->Frames, 0) << "speed " << speed;
   }
+}
+
+
+// --- what the pump tells the message loop ------------------------------------------------------
+
+// The wake the app asks for right after an idle call at the fake tick `now`.
+TIdleWake WakeAfterIdleAt(TScrnSavApp& app, DWORD now) {
+  fakeNow = now;
+  app.IdleAction(0);
+  return app.NextIdleWake();
+}
+
+TEST_F(IdlePacing, TheNextFrameIsDueOneMillisecondAfterThePauseAtEachSpeedAndAcrossTheWrap) {
+  for (const Threshold t : {Threshold{0, 101}, Threshold{1, 11}, Threshold{2, 2}}) {
+    for (const DWORD start : {DWORD{5000}, DWORD{0xFFFFFFFFu - t.least + 1}, DWORD{0xFFFFFFF0u}}) {
+      PacedApp fresh;
+      fakeNow = start;
+      fresh.SetSpeed(t.speed);
+      fresh.InitMainWindow();
+      ASSERT_TRUE(fresh.NextFrameTick().has_value());
+      EXPECT_EQ(*fresh.NextFrameTick(), static_cast<DWORD>(start + t.least)) << "speed " << t.speed;
+      // The loop is told to sleep exactly until the frame IdleAction would draw.
+      const DWORD due = *fresh.NextFrameTick();
+      EXPECT_EQ(WakeAfterIdleAt(fresh, due - 1).When, TIdleWake::AtTick);
+      EXPECT_EQ(fresh.Window->Frames, 0);
+      fakeNow = due;
+      EXPECT_EQ(fresh.NextIdleWake().When, TIdleWake::Now) << "no idle call since: nothing paced";
+      fresh.Window->FrameTime = 3;
+      EXPECT_EQ(WakeAfterIdleAt(fresh, due).When, TIdleWake::AtTick);
+      EXPECT_EQ(fresh.Window->Frames, 1);
+      EXPECT_EQ(*fresh.NextFrameTick(), static_cast<DWORD>(due + 3 + t.least)) << "from the end of the frame";
+    }
+  }
+}
+
+TEST_F(IdlePacing, TheWakeTickIsThePausesRestOnTheLoopsClock) {
+  Start(0, 1000);
+  fakeNow = 1040;
+  app.IdleAction(0);
+  // A test clock is carried over to GetTickCount by the distance left: 61 ms.
+  const DWORD before = GetTickCount();
+  const TIdleWake wake = app.NextIdleWake();
+  const DWORD after = GetTickCount();
+  ASSERT_EQ(wake.When, TIdleWake::AtTick);
+  EXPECT_LE(wake.Tick - (before + 61), after - before);
+
+  // A clock that went back counts as a long pause: the frame comes at once, the next one a pause later.
+  EXPECT_EQ(WakeAfterIdleAt(app, 900).When, TIdleWake::AtTick);
+  EXPECT_EQ(Frames(), 1);
+}
+
+TEST_F(IdlePacing, WithoutAFrameToComeTheLoopWaitsForMessagesOnly) {
+  // An unknown speed.
+  Start(7, 1000);
+  EXPECT_FALSE(app.NextFrameTick().has_value());
+  EXPECT_EQ(WakeAfterIdleAt(app, 5000).When, TIdleWake::OnMessage);
+
+  // No saver window.
+  TScrnSavApp bare("bare");
+  bare.SetSpeed(2);
+  EXPECT_TRUE(bare.IdleAction(0));
+  EXPECT_FALSE(bare.NextFrameTick().has_value());
+  EXPECT_EQ(bare.NextIdleWake().When, TIdleWake::OnMessage);
+}
+
+// A saver app in configure mode, as Run leaves it while the dialog is up.
+class ConfiguringApp : public PacedApp {
+ public:
+  void Configure() { ConfigMode = true; }
+};
+
+TEST_F(IdlePacing, ConfigureModeAsksForNoFrame) {
+  ConfiguringApp configuring;
+  fakeNow = 0;
+  configuring.SetSpeed(1);
+  configuring.InitMainWindow();
+  configuring.Configure();
+  EXPECT_FALSE(configuring.IdleAction(0));
+  EXPECT_FALSE(configuring.NextFrameTick().has_value());
+  EXPECT_EQ(configuring.NextIdleWake().When, TIdleWake::Now) << "IdleAction returned false: not asked";
+}
+
+// An app that replaces IdleAction, as an unpaced benchmark does, is not held back by the pacing.
+class UnpacedApp : public PacedApp {
+ public:
+  bool IdleAction(long) override {
+    Window->AnimateScreen();
+    return true;
+  }
+};
+
+TEST_F(IdlePacing, AnIdleActionOfItsOwnIsCalledAgainAtOnce) {
+  UnpacedApp unpaced;
+  fakeNow = 0;
+  unpaced.SetSpeed(0);
+  unpaced.InitMainWindow();
+  EXPECT_TRUE(unpaced.IdleAction(0));
+  EXPECT_EQ(unpaced.NextIdleWake().When, TIdleWake::Now);
 }
 
 }  // namespace
