@@ -148,8 +148,11 @@ if [ -n "$scr" ]; then
   name="tesmar.scr (Wine)"
 else
   export XDG_CONFIG_HOME=$work/config
+  # The running flag is a lock in the runtime folder: a saver of the user's own must not stop this one.
+  export XDG_RUNTIME_DIR=$work/runtime
   config=$XDG_CONFIG_HOME/tes-mar
-  mkdir -p "$config"
+  mkdir -p "$config" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
   glide_name=$work/glide.tmr
   name="tesmar /s"
 fi
