@@ -1,7 +1,6 @@
 // The saver run by a screen-saver host: inside the window it hands over, with the choices of its
 // command line in place of the settings file's, until the host stops it.
 #include <cstdio>
-#include <exception>
 #include <memory>
 
 #include "host_options.h"
@@ -26,15 +25,7 @@ int HostMain(const THostOptions& options) {
     host = std::make_unique<TWindow>(window);
   }
 
-  InstallMathErrorHook();
-  try {
-    TMyScrnSavApp application(AppName);
-    application.SetHostParent(host.get());
-    return application.Run();
-  } catch (const std::exception& error) {
-    FrameworkTrace(error.what());
-  } catch (const char* text) {
-    FrameworkTrace(text ? text : "unknown error");
-  }
-  return 1;
+  return RunSaverApplication(
+      [](TMyScrnSavApp& application, void* parent) { application.SetHostParent(static_cast<TWindow*>(parent)); },
+      host.get());
 }

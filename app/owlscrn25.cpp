@@ -415,9 +415,14 @@ int OwlMain(int /*argc*/, char* /*argv*/[]) {
   // Taken at once, so two savers started together never both run.
   long parent = 0;
   if (ReadScrMode(GetCommandLineA(), parent) == ScrModeSave && !ClaimSaver(AppName)) return 0;
+  return RunSaverApplication(nullptr, nullptr);
+}
+
+int RunSaverApplication(void (*prepare)(TMyScrnSavApp& application, void* context), void* context) {
   InstallMathErrorHook();
   try {
     TMyScrnSavApp application(AppName);
+    if (prepare) prepare(application, context);
     return application.Run();
   } catch (const std::exception& error) {
     FrameworkTrace(error.what());

@@ -142,6 +142,10 @@ bool IsSaverRunning();
 // The program entry that the platform's start-up code calls.
 int OwlMain(int argc, char* argv[]);
 
+// Installs the math-error hook and runs the application, made ready by `prepare`; a failure that
+// would otherwise end the process through terminate is reported and ends it with 1.
+int RunSaverApplication(void (*prepare)(TMyScrnSavApp& application, void* context), void* context);
+
 struct THostOptions;
 // The entry for a screen-saver host's command line (read by ReadHostCommandLine): draws until the
 // window closes or goes away. Returns the exit code; an error is one line on standard error.

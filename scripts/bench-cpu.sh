@@ -36,6 +36,8 @@ for speed in $speeds; do
 done
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+# shellcheck source=../tests/support/xvfb.sh
+source "$root/tests/support/xvfb.sh"
 for tool in Xvfb xdotool cc; do
   command -v "$tool" >/dev/null || { echo "bench-cpu: missing $tool (scripts/install-deps.sh linux bench)" >&2; exit 1; }
 done
@@ -75,21 +77,9 @@ cpu_ticks() {
   echo $(( ${12} + ${13} ))
 }
 now() { date +%s.%N; }
-wait_for() {
-  local limit=$1 i
-  shift
-  for i in $(seq 1 $((limit * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
-Xvfb -displayfd 5 -screen 0 ${width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
-xvfb=$!
-pids+=("$xvfb")
-wait_for 10 test -s "$work/display" || { echo "bench-cpu: Xvfb did not start" >&2; cat "$work/xvfb.log" >&2; exit 1; }
-export DISPLAY=:$(head -1 "$work/display")
+start_xvfb "${width}x${height}" || { echo "bench-cpu: Xvfb did not start" >&2; exit 1; }
+xvfb=$xvfb_pid
 xdotool mousemove $((width / 2)) $((height / 2))
 
 # One ball glides along x at 1/64 pixel per step, exactly representable, so its position counts the

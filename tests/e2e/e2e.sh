@@ -3,6 +3,8 @@
 set -uo pipefail
 # shellcheck source=../support/glide.sh
 source "$(dirname "$0")/../support/glide.sh"
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
 case_name=$1
 tesmar=$2
 width=1024
@@ -36,16 +38,7 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*"; exit 1; }
 
 # A display of our own, chosen by the server.
-Xvfb -displayfd 5 -screen 0 ${screen_width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-display=""
-for _ in $(seq 1 100); do
-  display=$(head -1 "$work/display" 2>/dev/null)
-  [ -n "$display" ] && break
-  sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb did not start"
-export DISPLAY=:$display
+start_xvfb "${screen_width}x${height}" || fail "Xvfb did not start"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
 # Waits up to $2 seconds for process $1 to end; its exit code lands in $status.

@@ -2,6 +2,8 @@
 # tesmar under the real screen-saver hosts, on a display of its own: hosts.sh CASE PATH-TO-TESMAR [BUILD-DIR]
 # Run as root it runs the hosts as an ordinary user (xscreensaver refuses to run savers as root).
 set -uo pipefail
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
 case_name=$1
 tesmar_built=$2
 build_dir=${3:-}
@@ -51,16 +53,7 @@ confdir=$home/.config/tes-mar
 
 # A display of our own, chosen by the server; it accepts every local client. No reset when the last
 # client leaves, so that monitors set up before the host starts stay.
-Xvfb -displayfd 5 -noreset -screen 0 ${width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-display=""
-for _ in $(seq 1 100); do
-  display=$(head -1 "$work/display" 2>/dev/null)
-  [ -n "$display" ] && break
-  sleep 0.1
-done
-[ -n "$display" ] || fail "Xvfb did not start"
-export DISPLAY=:$display
+start_xvfb "${width}x${height}" -noreset || fail "Xvfb did not start"
 
 # Runs a command as the test user, in a clean environment; no session bus unless the case makes one.
 as_user() {
@@ -74,16 +67,6 @@ as_user() {
   fi
 }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local limit=$1 i
-  shift
-  for i in $(seq 1 $((limit * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
 
 saver_pids() { pgrep -u "$owner" -f "^$tesmar( |$)" || true; }
 saver_count() { saver_pids | wc -l; }
