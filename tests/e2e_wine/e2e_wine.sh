@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # One end-to-end case against tesmar.scr under Wine on its own Xvfb display:
-#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR
-# The Wine prefix is $WINEPREFIX, else the "wineprefix" folder beside the program (made when missing).
+#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR [WINE-COMMAND...]
+# The command that runs a Windows program defaults to `wine`; a 64-bit program needs the 64-bit
+# loader, which `wine` does not pick while a 32-bit one is installed. The Wine prefix is $WINEPREFIX,
+# else the "wineprefix" folder beside the program (made when missing).
 set -uo pipefail
 case_name=$1
 scr=$(readlink -f "$2")
+wine=("${@:3}")
+[ ${#wine[@]} -gt 0 ] || wine=(wine)
 width=1024
 height=768
 
-for tool in wine wineserver Xvfb xdotool convert; do
+for tool in "${wine[0]}" wineserver Xvfb xdotool convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: missing $tool"; exit 77; }
 done
 
@@ -42,7 +46,7 @@ wait_for() {
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "making the Wine prefix $WINEPREFIX"
-  timeout 300 wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
+  timeout 300 "${wine[@]}" wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
 fi
 
 Xvfb -displayfd 5 -screen 0 ${width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
@@ -58,7 +62,7 @@ xdotool mousemove $((width / 2)) $((height / 2))
 start() {
   rm -f "$work/status"
   (
-    wine "$scr" "$@" >"$work/saver.log" 2>&1
+    "${wine[@]}" "$scr" "$@" >"$work/saver.log" 2>&1
     echo $? >"$work/status"
   ) &
   saver=$!
