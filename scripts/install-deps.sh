@@ -34,7 +34,9 @@ if [ $want_bench -eq 1 ]; then
   packages+=(xscreensaver-data-extra gcc xvfb xauth xdotool)
 fi
 if [ $want_windows -eq 1 ]; then
-  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 wine wine32:i386 xvfb xauth xdotool x11-utils imagemagick)
+  # wine64 and the x86-64 compiler: where the kernel runs no 32-bit program, the tests run 64-bit.
+  packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+             wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick)
 fi
 
 missing=()

@@ -1,17 +1,23 @@
 #!/usr/bin/env bash
 # One end-to-end case against tesmar.scr under Wine on its own Xvfb display:
-#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR [PATH-TO-TESMAR_WINE_PROBE.EXE]
-# The Wine prefix is $WINEPREFIX, else the "wineprefix" folder beside the program (made when missing).
+#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR PATH-TO-TESMAR_WINE_PROBE.EXE [WINE-COMMAND...]
+# The command that runs a Windows program defaults to `wine`; a 64-bit program needs the 64-bit
+# loader, which `wine` does not pick while a 32-bit one is installed. The Wine prefix is $WINEPREFIX,
+# else the "wineprefix" folder beside the program (made when missing).
 set -uo pipefail
 # shellcheck source=../support/glide.sh
 source "$(dirname "$0")/../support/glide.sh"
+# shellcheck source=../support/xvfb.sh
+source "$(dirname "$0")/../support/xvfb.sh"
 case_name=$1
 scr=$(readlink -f "$2")
 probe=${3:+$(readlink -f "$3")}
+wine=("${@:4}")
+[ ${#wine[@]} -gt 0 ] || wine=(wine)
 width=1024
 height=768
 
-for tool in wine wineserver Xvfb xdotool convert; do
+for tool in "${wine[0]}" wineserver Xvfb xdotool convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: missing $tool"; exit 77; }
 done
 
@@ -32,26 +38,12 @@ trap cleanup EXIT
 
 fail() { echo "FAIL: $*"; exit 1; }
 
-# Waits up to $1 seconds for the command after it to succeed.
-wait_for() {
-  local limit=$1 i
-  shift
-  for i in $(seq 1 $((limit * 10))); do
-    "$@" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "making the Wine prefix $WINEPREFIX"
-  timeout 300 wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
+  timeout 300 "${wine[@]}" wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
 fi
 
-Xvfb -displayfd 5 -screen 0 ${width}x${height}x24 -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
-pids+=($!)
-wait_for 10 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=:$(head -1 "$work/display")
+start_xvfb "${width}x${height}" || fail "Xvfb did not start"
 # The prefix's server may still serve another display; this case starts its own.
 timeout 20 wineserver -k 2>/dev/null
 xdotool mousemove $((width / 2)) $((height / 2))
@@ -61,7 +53,7 @@ xdotool mousemove $((width / 2)) $((height / 2))
 start() {
   rm -f "$work/status"
   (
-    wine "$scr" "$@" >"$work/saver.log" 2>&1
+    "${wine[@]}" "$scr" "$@" >"$work/saver.log" 2>&1
     echo $? >"$work/status"
   ) &
   saver=$!
@@ -109,7 +101,7 @@ saver_window() { wait_window 30 tes_mar_ScreenSaver; }
 # The probe speaks for the system and for other programs.
 probe() {
   [ -n "$probe" ] || { echo "SKIP: no probe program"; exit 77; }
-  wine "$probe" "$@"
+  "${wine[@]}" "$probe" "$@"
 }
 
 # Runs tesmar.scr with the given arguments beside the saver and prints its exit code; fails when it
@@ -118,7 +110,7 @@ run_beside() {
   local out=$work/beside.status
   rm -f "$out"
   # Its output goes elsewhere, or the command substitution around this would wait for it to end.
-  ( wine "$scr" "$@"; echo $? >"$out" ) >/dev/null 2>&1 &
+  ( "${wine[@]}" "$scr" "$@"; echo $? >"$out" ) >/dev/null 2>&1 &
   pids+=($!)
   wait_for 20 test -s "$out" || return 1
   cat "$out"
