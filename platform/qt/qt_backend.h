@@ -120,9 +120,6 @@ class TWindowWidget : public QWidget {
   // shows that part. A store may clear the part it hands out, so nothing outside it is written.
   QImage* BeginDrawing(const QRegion& deviceArea);
   void EndDrawing(const QRegion& deviceArea);
-  // Schedules a repaint of that part of the picture (device pixels).
-  void Flush(const QRect& deviceRect);
-  void Flush();
   // Refills the picture with the background colour.
   void Erase();
 

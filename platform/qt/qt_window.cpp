@@ -232,10 +232,6 @@ void TWindowWidget::EndDrawing(const QRegion& deviceArea) {
   if (window && window->isExposed()) Store->flush(Logical(deviceArea));
 }
 
-void TWindowWidget::Flush(const QRect& deviceRect) { update(Logical(deviceRect)); }
-
-void TWindowWidget::Flush() { update(); }
-
 void TWindowWidget::Erase() {
   const QRect all(QPoint(), WantedSize());
   if (!Background.isValid()) {
