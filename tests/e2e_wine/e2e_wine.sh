@@ -29,14 +29,25 @@ windir=$WINEPREFIX/drive_c/windows
 work=$(mktemp -d)
 cd "$work"
 pids=()
+# Ends every program of the prefix and waits until its server is gone: a new program that reached a
+# dying server would find the last saver's claim still held and end at once.
+stop_wine() {
+  timeout 20 wineserver -k 2>/dev/null
+  timeout 20 wineserver -w 2>/dev/null
+}
 cleanup() {
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
-  timeout 20 wineserver -k 2>/dev/null
+  stop_wine
   rm -rf "$work"
 }
 trap cleanup EXIT
 
-fail() { echo "FAIL: $*"; exit 1; }
+fail() {
+  echo "FAIL: $*"
+  [ -s "$work/status" ] && echo "the saver ended with $(cat "$work/status")"
+  [ -s "$work/saver.log" ] && { echo "its output:"; cat "$work/saver.log"; }
+  exit 1
+}
 
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   echo "making the Wine prefix $WINEPREFIX"
@@ -45,7 +56,7 @@ fi
 
 start_xvfb "${width}x${height}" || fail "Xvfb did not start"
 # The prefix's server may still serve another display; this case starts its own.
-timeout 20 wineserver -k 2>/dev/null
+stop_wine
 xdotool mousemove $((width / 2)) $((height / 2))
 
 # Starts the saver with the given arguments in the background; $saver is running while it runs,
