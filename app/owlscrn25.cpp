@@ -92,6 +92,24 @@ void ReadSettingWord(const char* text, char* word, std::size_t size) {
   word[length] = '\0';
 }
 
+int ReadStoredSettings(TProfile& profile, int speedDefault, const char* paramFileDefault) {
+  char buffer[SettingBufferSize] = "";
+  char speedText[16];
+  std::snprintf(speedText, sizeof speedText, "%d", speedDefault);
+  profile.GetString("Speed", buffer, sizeof buffer, speedText);
+  const int speed = ReadSettingInt(buffer, speedDefault);
+
+  // Like "%d": a value with no number leaves the setting as it was.
+  profile.GetString("Frame_on", buffer, sizeof buffer, "1");
+  frame_on = ReadSettingInt(buffer, frame_on);
+  profile.GetString("what_file", buffer, sizeof buffer, "1");
+  what_file = ReadSettingInt(buffer, what_file);
+
+  profile.GetString("param_file", buffer, sizeof buffer, paramFileDefault);
+  ReadSettingWord(buffer, param_file, sizeof param_file);
+  return speed;
+}
+
 void CopyCut(char* target, std::size_t size, const char* text) {
   if (size == 0) return;
   const std::size_t length = text ? strnlen(text, size - 1) : 0;
@@ -197,22 +215,9 @@ void TMyScrnSavWindow::EvSize(UINT /*sizeType*/, TPoint& size) {
 
 void TMyScrnSavWindow::ReadSettings() {
   TProfile profile(SettingsSection, SettingsFile);
-  char buffer[SettingBufferSize] = "";
-
-  profile.GetString("Speed", buffer, sizeof buffer, "2");
-  if (auto* application = dynamic_cast<TScrnSavApp*>(GetApplication())) {
-    application->SetSpeed(ReadSettingInt(buffer, 2));
-  }
-
-  profile.GetString("Frame_on", buffer, sizeof buffer, "1");
-  frame_on = ReadSettingInt(buffer, 1);
-
-  profile.GetString("what_file", buffer, sizeof buffer, "1");
-  what_file = ReadSettingInt(buffer, 1);
-
-  profile.GetString("param_file", buffer, sizeof buffer, "");
-  ReadSettingWord(buffer, param_file, sizeof param_file);
+  const int speed = ReadStoredSettings(profile, 2, "");
   if (param_file[0] == '\0') CopyCut(param_file, sizeof param_file, DefaultParamFile);
+  if (auto* application = dynamic_cast<TScrnSavApp*>(GetApplication())) application->SetSpeed(speed);
 
   if (runChoices.Speed >= 0) {
     if (auto* application = dynamic_cast<TScrnSavApp*>(GetApplication())) application->SetSpeed(runChoices.Speed);
@@ -337,23 +342,11 @@ const TResponseTable& TScrnSavDlg::ResponseTable() {
 void TScrnSavDlg::SetupWindow() {
   TDialog::SetupWindow();
   TProfile profile(SettingsSection, SettingsFile);
-  char buffer[SettingBufferSize] = "";
-
-  profile.GetString("Speed", buffer, sizeof buffer, "1");
-  const int speed = ReadSettingInt(buffer, 1);
+  const int speed = ReadStoredSettings(profile, 1, DefaultParamFile);
   // A speed outside 0 to 2 leaves all three buttons clear.
   CheckRadioButton(IdSlow, IdFast, (speed >= 0 && speed <= 2) ? IdSlow + speed : 0);
-
-  profile.GetString("Frame_on", buffer, sizeof buffer, "1");
-  frame_on = ReadSettingInt(buffer, 1);
   CheckDlgButton(IdShowFrame, frame_on ? BST_CHECKED : BST_UNCHECKED);
-
-  profile.GetString("what_file", buffer, sizeof buffer, "1");
-  what_file = ReadSettingInt(buffer, 1);
   CheckRadioButton(IdStartWithFile, IdStartRandom, what_file == 1 ? IdStartRandom : IdStartWithFile);
-
-  profile.GetString("param_file", buffer, sizeof buffer, DefaultParamFile);
-  ReadSettingWord(buffer, param_file, sizeof param_file);
   SetDlgItemText(IdFileName, param_file);
 }
 

@@ -37,6 +37,11 @@ extern const char SettingsSection[];
 int ReadSettingInt(const char* text, int fallback);
 // Copies the first blank-delimited word of text, as "%s" reads it, cut to fit size - 1 characters.
 void ReadSettingWord(const char* text, char* word, std::size_t size);
+class TProfile;
+// Reads the settings file as the window (speed default 2, no file name) and the dialog (1,
+// "default.tmr") do: "Frame_on", "what_file" and "param_file" into the program-wide settings, a value
+// with no number leaving its setting as it was; returns the speed, the default when it has no number.
+int ReadStoredSettings(TProfile& profile, int speedDefault, const char* paramFileDefault);
 // Copies text cut to size - 1 characters, always terminated.
 void CopyCut(char* target, std::size_t size, const char* text);
 

@@ -100,6 +100,22 @@ TEST_F(SaverWindow, ReadsEachSettingCutAtItsBufferAndAtTheFirstBlank) {
   }
 }
 
+TEST_F(SaverWindow, ValuesWithNoNumberLeaveTheirSettingsAsTheyWere) {
+  WriteSettings({{"Speed", "x"}, {"Frame_on", "on"}, {"what_file", "yes"}});
+  {
+    ProbeWindow window;
+    EXPECT_EQ(App.GetSpeed(), 2);
+    EXPECT_EQ(frame_on, 0);
+    EXPECT_EQ(what_file, 0);
+  }
+  frame_on = what_file = 1;
+  {
+    ProbeWindow window;
+    EXPECT_EQ(frame_on, 1);
+    EXPECT_EQ(what_file, 1);
+  }
+}
+
 TEST_F(SaverWindow, StartsFromTheParameterFileOnlyWhenAskedTo) {
   {
     TProfile start(SettingsSection, WindowsDirectoryFile("start.tmr").c_str());

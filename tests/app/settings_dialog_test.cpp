@@ -77,6 +77,15 @@ TEST_F(SettingsDialog, OddStoredValuesShowNoSpeedAndStartWithTheFile) {
   EXPECT_EQ(Setting("what_file"), "0");
 }
 
+// Frame_on and what_file keep what they held (0 at start); a speed with no number reads as missing.
+TEST_F(SettingsDialog, ValuesWithNoNumberLeaveTheirSettingsAsTheyWere) {
+  WriteSettings({{"Speed", "fast"}, {"Frame_on", "x"}, {"what_file", " -"}});
+  auto dialog = Open();
+  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{0, 1, 0}));
+  EXPECT_EQ(dialog->IsDlgButtonChecked(102), 0u);
+  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{1, 0}));
+}
+
 TEST_F(SettingsDialog, CancelAndTheCloseBoxStoreNothing) {
   auto cancelled = Open();
   cancelled->CheckRadioButton(121, 123, 121);
