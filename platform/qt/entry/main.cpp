@@ -1,6 +1,6 @@
 // The program's start on Linux: a screen-saver host's command line, or Qt's application object, the
 // arguments for GetCommandLineA and the program's own entry; then the ending signals. Without a
-// display it says so and ends, instead of letting Qt abort.
+// display a mode that shows something says so and ends, instead of letting Qt abort.
 #include <QApplication>
 
 #include <cstdio>
@@ -63,10 +63,19 @@ int main(int argc, char* argv[]) {
     setenv("QT_QPA_PLATFORM", "xcb", 1);
   }
   if (!Named("DISPLAY") && !Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) {
-    std::fprintf(stderr,
-                 "tesmar: no display: set DISPLAY (X11) or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen to run "
-                 "without a screen\n");
-    return 1;
+    // Only the saver and the settings dialog show anything: the running check and the other modes
+    // end as they would with a display.
+    SetProgramArguments(argc, argv);
+    long parent = 0;
+    const int mode = ReadScrMode(GetCommandLineA(), parent);
+    if (IsSaverRunning()) return 0;
+    if (mode == ScrModeSave || mode == ScrModeConfigure) {
+      std::fprintf(stderr,
+                   "tesmar: no display: set DISPLAY (X11) or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen to run "
+                   "without a screen\n");
+      return 1;
+    }
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   int code = 0;
   {
