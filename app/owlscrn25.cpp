@@ -14,6 +14,7 @@
 #include "phys52.h"
 #include "profile.h"
 #include "saver_instance.h"
+#include "trace.h"
 
 const char AppName[] = "tes_mar_ScreenSaver";
 const char SettingsFile[] = "tes-mar.ini";
@@ -63,6 +64,8 @@ void WriteSettingInt(TProfile& profile, const char* key, int value) {
   profile.WriteString(key, text);
 }
 }  // namespace
+
+void saver_trace(const char* label) { Trace(TTraceHook::Saver, label); }
 
 // --- settings ---------------------------------------------------------------------------------
 
@@ -177,10 +180,10 @@ void TMyScrnSavWindow::StartBox(TDC& screen) {
   }
   char* fileName = (what_file && !startFileOverridden) ? noFile : startFile.data();
 
-  Debug("init run");
   RetryOrExit<const std::bad_alloc&>(
       *this,
       [&] {
+        saver_trace("init run");
         Sim = std::make_unique<sim3d>(leftframe, rightframe, topframe, bottomframe, frontframe, rearframe, fileName);
       },
       [](const std::bad_alloc&) { return "not enough memory for main simulation engine!"; });
@@ -236,7 +239,7 @@ TMyScrnSavWindow::~TMyScrnSavWindow() {
 // final state now; the close that follows takes the ordinary path, with nothing left to save.
 void TMyScrnSavWindow::EvEndSession(bool ending, DWORD /*flags*/) {
   if (!ending || !Sim) return;
-  Debug("Closing because the session ends");
+  saver_trace("Closing because the session ends");
   Sim.reset();
   CloseSaver();
 }
@@ -270,7 +273,7 @@ void TMyScrnSavWindow::AnimateScreen() {
   RetryOrExit<const char*>(
       *this,
       [&] {
-        Debug("starting run");
+        saver_trace("starting run");
         Sim->run(memory);
       },
       [](const char* text) { return text ? text : ""; });

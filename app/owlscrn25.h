@@ -33,6 +33,9 @@ extern int first;
 extern const char SettingsFile[];
 extern const char SettingsSection[];
 
+// This saver's trace hook: the window names what it is about to do.
+void saver_trace(const char* label);
+
 // The first integer in a setting's text, as "%d" reads it; fallback when there is none.
 int ReadSettingInt(const char* text, int fallback);
 // Copies the first blank-delimited word of text, as "%s" reads it, cut to fit size - 1 characters.

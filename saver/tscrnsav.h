@@ -20,10 +20,8 @@ enum : int {
 // The mode of this process, set once by TScrnSavApp::Run.
 extern int ScrMode;
 
-// The framework's trace hook: does nothing unless a listener is set (tests, diagnostics).
+// The framework's trace hook (trace.h).
 void Debug(const char* text);
-using TDebugListener = void (*)(const char* text);
-void SetDebugListener(TDebugListener listener);
 
 // Where the animation pump reads the millisecond tick count; null restores GetTickCount.
 using TTickSource = DWORD (*)();

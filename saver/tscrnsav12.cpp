@@ -3,6 +3,7 @@
 #include "tscrnsav.h"
 
 #include "monitors.h"
+#include "trace.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,6 @@
 int ScrMode = ScrModeNone;
 
 namespace {
-TDebugListener debugListener = nullptr;
 TTickSource tickSource = nullptr;
 TCommandLineSource commandLineSource = nullptr;
 
@@ -51,11 +51,8 @@ using TPwdChangePassword = DWORD (*)(LPCSTR provider, HWND parent, DWORD reserve
 #endif
 }  // namespace
 
-void Debug(const char* text) {
-  if (debugListener) debugListener(text);
-}
+void Debug(const char* text) { Trace(TTraceHook::Framework, text); }
 
-void SetDebugListener(TDebugListener listener) { debugListener = listener; }
 void SetTickSource(TTickSource source) { tickSource = source; }
 void SetCommandLineSource(TCommandLineSource source) { commandLineSource = source; }
 

@@ -6,6 +6,7 @@
 
 #include "checked_math.h"
 #include "random.h"
+#include "trace.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ float wall_contact_time(float distance, float velocity) {
 
 }  // namespace
 
-void engine_trace(const char* /*label*/) {}
+void engine_trace(const char* label) { Trace(TTraceHook::Engine, label); }
 
 sim3d::sim3d(int left, int right, int top, int bottom, int front, int rear, const char* param_file)
     : bodies{},

@@ -4,8 +4,7 @@
 
 #include "drawing.h"
 
-// The engine's trace hook: the step and the constructor name what they are about to do; nothing
-// listens.
+// The engine's trace hook: the step and the constructor name what they are about to do.
 void engine_trace(const char* label);
 
 // One ball, or the observer. The fields other than color get their values from init_set and from

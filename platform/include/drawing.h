@@ -117,8 +117,11 @@ class TMemoryDC : public TDeviceDC {
 class TBitmap {
  public:
   struct TState;  // defined by the back end
-  // Raises TDrawingError when the platform cannot make it.
+  // Raises std::bad_alloc when the system has no memory for it, TDrawingError for a size below a
+  // pixel.
   TBitmap(const TDC& compatible, int width, int height, bool discardable = false);
+  // For tests: the next count bitmaps fail as if memory had run out.
+  static void FailNext(int count);
   ~TBitmap();
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
@@ -128,6 +131,8 @@ class TBitmap {
   TState& GetState() const { return *State; }
 
  private:
+  // Whether this bitmap is one that FailNext asked to fail; counts it off.
+  static bool ForcedToFail();
   std::unique_ptr<TState> State;
 };
 

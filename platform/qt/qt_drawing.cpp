@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -445,8 +446,9 @@ TBitmap::TBitmap(const TDC& /*compatible*/, int width, int height, bool /*discar
     : State(std::make_unique<TState>()) {
   const std::string size = std::to_string(width) + " x " + std::to_string(height);
   if (width <= 0 || height <= 0) throw TDrawingError("cannot make a bitmap of " + size + " pixels");
+  if (ForcedToFail()) throw std::bad_alloc();
   State->Image = QImage(width, height, QImage::Format_RGB32);
-  if (State->Image.isNull()) throw TDrawingError("not enough memory for a bitmap of " + size + " pixels");
+  if (State->Image.isNull()) throw std::bad_alloc();
   State->Image.fill(qRgb(0, 0, 0));
 }
 

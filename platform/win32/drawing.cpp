@@ -4,6 +4,7 @@
 // carries only the pixels the window does not already hold.
 #include <algorithm>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -336,7 +337,7 @@ TBitmap::TBitmap(const TDC& compatible, int width, int height, bool /*discardabl
   HDC reference = handleOf(compatible);
   HDC screen = nullptr;
   if (!reference || isBareMemoryContext(reference)) reference = screen = GetDC(nullptr);
-  const HBITMAP handle = CreateCompatibleBitmap(reference, width, height);
+  const HBITMAP handle = ForcedToFail() ? nullptr : CreateCompatibleBitmap(reference, width, height);
   if (handle) {
     // A new compatible bitmap holds whatever the memory held; the picture starts black.
     const HDC painter = CreateCompatibleDC(reference);
@@ -348,10 +349,8 @@ TBitmap::TBitmap(const TDC& compatible, int width, int height, bool /*discardabl
     if (painter) DeleteDC(painter);
   }
   if (screen) ReleaseDC(nullptr, screen);
-  if (!handle) {
-    throw TDrawingError("the system cannot make a bitmap of " + std::to_string(width) + " x " +
-                        std::to_string(height) + " pixels");
-  }
+  // With a context to match and a size of at least a pixel, what is missing is memory.
+  if (!handle) throw std::bad_alloc();
   State->Handle = handle;
   State->Width = width;
   State->Height = height;

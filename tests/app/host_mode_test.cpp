@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app_test_support.h"
+#include "trace_recorder.h"
 #include "host_options.h"
 #include "phys52.h"
 
@@ -163,9 +164,7 @@ TEST_F(HostedWindow, StartsANewBoxOfTheNewSizeAfterSavingTheOld) {
   for (int step = 0; step < 6; ++step) window->AnimateScreen();
   EXPECT_EQ(first, 0);
 
-  static std::vector<std::string> labels;
-  labels.clear();
-  SetDebugListener([](const char* text) { labels.push_back(text); });
+  TTraceRecorder recorder;
   TMessage size{WM_SIZE, 0, MAKELPARAM(320, 200), 0};
   window->Dispatch(size);
 
@@ -177,19 +176,18 @@ TEST_F(HostedWindow, StartsANewBoxOfTheNewSizeAfterSavingTheOld) {
   ASSERT_NE(window->GetBitmap(), nullptr);
   EXPECT_EQ(window->GetBitmap()->Width(), 319);
   EXPECT_EQ(window->GetBitmap()->Height(), 199);
-  EXPECT_EQ(std::count(labels.begin(), labels.end(), "init run"), 1);
+  EXPECT_EQ(recorder.Labels(TTraceHook::Saver), std::vector<std::string>{"init run"});
   // The new box's edges are drawn before anything of it is shown.
   EXPECT_EQ(first, 1);
   EXPECT_TRUE(ReadWholeFile(WindowsDirectoryFile("default.tmr")).has_value());
 
   // The same size again, or a size with nothing inside, keeps the box.
-  labels.clear();
+  recorder.Clear();
   for (LPARAM packed : {MAKELPARAM(320, 200), MAKELPARAM(1, 1), MAKELPARAM(0, 50)}) {
     TMessage again{WM_SIZE, 0, packed, 0};
     window->Dispatch(again);
   }
-  SetDebugListener(nullptr);
-  EXPECT_TRUE(labels.empty());
+  EXPECT_TRUE(recorder.All().empty());
   EXPECT_EQ(window->GetScreenSize().cx, 320);
 }
 

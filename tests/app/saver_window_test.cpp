@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app_test_support.h"
+#include "trace_recorder.h"
 #include "checked_math.h"
 #include "phys52.h"
 #include "recording_dc.h"
@@ -356,6 +357,30 @@ TEST_F(RetryBoxes, CancelEndsTheProcessWithMinusOne) {
   BoxAnswer = IDCANCEL;
   int runs = 0;
   EXPECT_EXIT(RunFailing(1, runs), ExitedMinusOne, "");
+}
+
+// A bitmap the system has no memory for is the same out-of-memory failure as the engine's. "init run"
+// goes to this saver's hook before the engine starts, inside the engine's retry.
+TEST_F(RetryBoxes, ABitmapWithoutMemoryOffersRetryAndCancel) {
+  BoxAnswer = IDRETRY;
+  TTraceRecorder recorder;
+  TBitmap::FailNext(2);
+  {
+    ProbeWindow window;
+    ASSERT_NE(window.GetBitmap(), nullptr);
+  }
+  ASSERT_EQ(Boxes.size(), 2u);
+  EXPECT_EQ(Boxes[1].Text, "Can't allocate bitmap!");
+  EXPECT_EQ(Boxes[1].Caption, AppName);
+  EXPECT_EQ(Boxes[1].Type, MB_RETRYCANCEL);
+  ASSERT_GE(recorder.All().size(), 2u);
+  EXPECT_EQ(recorder.All()[0], std::make_pair(TTraceHook::Saver, std::string("init run")));
+  EXPECT_EQ(recorder.All()[1], std::make_pair(TTraceHook::Engine, std::string("trying init")));
+
+  BoxAnswer = IDCANCEL;
+  TBitmap::FailNext(1);
+  EXPECT_EXIT(ProbeWindow(), ExitedMinusOne, "");
+  TBitmap::FailNext(0);
 }
 
 TEST_F(RetryBoxes, ABoxThatCannotBeShownEndsTheProcessRatherThanLooping) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app_test_support.h"
+#include "trace_recorder.h"
 
 namespace {
 
@@ -142,33 +143,29 @@ TEST_F(SettingsDialog, ABrowseThatIsCancelledLeavesTheField) {
 // --- the entry ----------------------------------------------------------------------------------
 
 #ifndef _WIN32
-std::vector<std::string> traces;
-void RecordTrace(const char* text) { traces.emplace_back(text); }
 std::string commandLine;
 const char* TestCommandLine() { return commandLine.c_str(); }
 
 // Linux's password change leaves a trace, which shows whether the entry went as far as Run.
 TEST(Entry, DoesNothingWhileASaverRunsAndLeavesTheFlagAsItWas) {
   SetCommandLineSource(&TestCommandLine);
-  SetDebugListener(&RecordTrace);
+  TTraceRecorder recorder;
   commandLine = "tesmar /a";
 
-  traces.clear();
   EXPECT_FALSE(IsSaverRunning());
   EXPECT_FALSE(IsSaverRunning());
   EXPECT_EQ(OwlMain(0, nullptr), 0);
-  EXPECT_EQ(traces.size(), 1u);
+  EXPECT_EQ(recorder.All().size(), 1u);
 
   UINT previous = 0;
   SystemParametersInfoA(SPI_SCREENSAVERRUNNING, TRUE, &previous, 0);
-  traces.clear();
+  recorder.Clear();
   EXPECT_TRUE(IsSaverRunning());
   EXPECT_TRUE(IsSaverRunning());
   EXPECT_EQ(OwlMain(0, nullptr), 0);
-  EXPECT_TRUE(traces.empty());
+  EXPECT_TRUE(recorder.All().empty());
 
   SystemParametersInfoA(SPI_SCREENSAVERRUNNING, FALSE, &previous, 0);
-  SetDebugListener(nullptr);
   SetCommandLineSource(nullptr);
 }
 #endif

@@ -28,7 +28,7 @@ struct Canvas {
   TMemoryDC dc{bitmap};
 };
 
-TEST(QtDrawing, NewBitmapIsBlackAndImpossibleSizesRaise) {
+TEST(QtDrawing, NewBitmapIsBlackAndImpossibleSizesOrMissingMemoryRaise) {
   Canvas canvas;
   EXPECT_EQ(canvas.bitmap.Width(), 40);
   EXPECT_EQ(canvas.bitmap.Height(), 30);
@@ -36,7 +36,10 @@ TEST(QtDrawing, NewBitmapIsBlackAndImpossibleSizesRaise) {
   for (std::uint32_t pixel : dib.Pixels()) ASSERT_EQ(pixel, Black);
   EXPECT_THROW(TBitmap(canvas.dc, 0, 10), TDrawingError);
   EXPECT_THROW(TBitmap(canvas.dc, 10, -1), TDrawingError);
-  EXPECT_THROW(TBitmap(canvas.dc, 1 << 30, 1 << 30), TDrawingError);
+  EXPECT_THROW(TBitmap(canvas.dc, 1 << 30, 1 << 30), std::bad_alloc);
+  TBitmap::FailNext(1);
+  EXPECT_THROW(TBitmap(canvas.dc, 10, 10), std::bad_alloc);
+  EXPECT_NO_THROW(TBitmap(canvas.dc, 10, 10));
 }
 
 TEST(QtDrawing, RectangleCoversLeftToRightMinusOneWithOnePixelOutline) {

@@ -213,11 +213,14 @@ TEST_F(Canvas, PictureFileHoldsThePixels) {
   EXPECT_FALSE(dib.WriteFile(folder.File("missing\\tmp.bmp").c_str()));
 }
 
-TEST(Bitmap, ImpossibleSizesRaiseTheDrawingError) {
+TEST(Bitmap, ImpossibleSizesRaiseTheDrawingErrorAndMissingMemoryTheOutOfMemoryOne) {
   const TClientDC screen(nullptr);
   EXPECT_THROW(TBitmap(screen, 0, 10), TDrawingError);
   EXPECT_THROW(TBitmap(screen, 10, -1), TDrawingError);
-  EXPECT_THROW(TBitmap(screen, 60000, 60000), TDrawingError);  // beyond a 32-bit address space
+  EXPECT_THROW(TBitmap(screen, 60000, 60000), std::bad_alloc);  // beyond a 32-bit address space
+  TBitmap::FailNext(1);
+  EXPECT_THROW(TBitmap(screen, 10, 10), std::bad_alloc);
+  EXPECT_NO_THROW(TBitmap(screen, 10, 10));
 }
 
 TEST(ClientContext, WindowWithoutAContextGivesAnInvalidOneThatDrawsNothing) {

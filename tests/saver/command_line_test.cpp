@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "trace_recorder.h"
 #include "tscrnsav.h"
 
 namespace {
@@ -179,16 +180,12 @@ TEST_F(RunModes, SaveRunsTheMessageLoopWithTheSaverWindowUntilItCloses) {
 
 #ifndef _WIN32
 // Linux has no password provider: the trace says so and nothing else happens.
-std::vector<std::string> traces;
-void RecordTrace(const char* text) { traces.emplace_back(text); }
-
 TEST(ChangePassword, ReportsAMissingProviderOnlyToTheTrace) {
-  traces.clear();
-  SetDebugListener(&RecordTrace);
+  const TTraceRecorder recorder;
   TScrnSavApp app("probe");
   app.ChangePassword(nullptr);
-  SetDebugListener(nullptr);
-  EXPECT_EQ(traces, std::vector<std::string>{"MPR.DLL not found: cannot change password."});
+  EXPECT_EQ(recorder.Labels(TTraceHook::Framework),
+            std::vector<std::string>{"MPR.DLL not found: cannot change password."});
 }
 #endif
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "trace_recorder.h"
 #include "tscrnsav.h"
 
 namespace {
@@ -122,17 +123,16 @@ TEST_F(SaverWindowInput, CoversTheDesktop) {
             TRect(desktop.left, desktop.top, desktop.right, desktop.bottom));
 }
 
-std::vector<std::string> traces;
-void RecordTrace(const char* text) { traces.emplace_back(text); }
-
 TEST_F(SaverWindowInput, TheReinitTimerFiresOnceTheWindowExists) {
-  traces.clear();
-  SetDebugListener(&RecordTrace);
   auto timed = std::make_unique<ProbeSaverWindow>();
   timed->TimerId = 1;
   timed->ReinitMinutes = 0.0005f;  // 30 ms
-  ASSERT_TRUE(timed->Create());
-  SetDebugListener(nullptr);
+  std::vector<std::string> traces;
+  {
+    const TTraceRecorder recorder;
+    ASSERT_TRUE(timed->Create());
+    traces = recorder.Labels(TTraceHook::Framework);
+  }
   ASSERT_EQ(traces.size(), 1u);
   EXPECT_EQ(traces[0], std::to_string(timed->TimerId) + " setting timer");
   EXPECT_NE(timed->TimerId, 0u);
