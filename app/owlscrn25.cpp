@@ -48,12 +48,6 @@ constexpr int IdStartWithFile = 105;
 constexpr int IdBrowse = 106;
 constexpr int IdStartRandom = 107;
 
-#ifdef _WIN32
-constexpr char PathSeparator = '\\';
-#else
-constexpr char PathSeparator = '/';
-#endif
-
 std::string startFileOverride;
 bool startFileOverridden = false;
 TRunChoices runChoices;

@@ -10,6 +10,7 @@
 
 #include "drawing.h"
 #include "framework.h"
+#include "math_errors.h"
 #include "tscrnsav.h"
 
 class sim3d;
@@ -159,5 +160,3 @@ struct THostOptions;
 // window closes or goes away. Returns the exit code; an error is one line on standard error.
 int HostMain(const THostOptions& options);
 
-// Makes math errors of the run-time library raise the text exception "matherror occured".
-void InstallMathErrorHook();

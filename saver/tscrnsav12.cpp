@@ -44,11 +44,7 @@ const char* CurrentCommandLine() {
 // The class atom of the system's dialog windows, as FindWindowA takes it.
 LPCSTR DialogClassAtom() { return reinterpret_cast<LPCSTR>(static_cast<std::uintptr_t>(0x8002)); }
 
-#ifdef _WIN32
-using TPwdChangePassword = DWORD(__stdcall*)(LPCSTR provider, HWND parent, DWORD reserved1, DWORD reserved2);
-#else
-using TPwdChangePassword = DWORD (*)(LPCSTR provider, HWND parent, DWORD reserved1, DWORD reserved2);
-#endif
+using TPwdChangePassword = DWORD(WINAPI*)(LPCSTR provider, HWND parent, DWORD reserved1, DWORD reserved2);
 }  // namespace
 
 void Debug(const char* text) { Trace(TTraceHook::Framework, text); }

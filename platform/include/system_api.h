@@ -42,6 +42,8 @@ struct HBRUSH__;
 using HBRUSH = HBRUSH__*;
 using HGDIOBJ = void*;
 using FARPROC = long long (*)();
+// Linux has one calling convention.
+#define WINAPI
 
 #ifndef TRUE
 #define TRUE 1
@@ -272,3 +274,10 @@ int GetSystemMetrics(int index);
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
 #endif  // _WIN32
+
+// What separates the folders of a path.
+#ifdef _WIN32
+inline constexpr char PathSeparator = '\\';
+#else
+inline constexpr char PathSeparator = '/';
+#endif

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fails when a file of sim/, saver/ or app/ includes a system or Qt header directly, or when sim/
-# reaches above platform/include.
+# Fails when a file of sim/, saver/ or app/ includes a system or Qt header directly or tests for the
+# platform in a conditional, or when sim/ reaches above platform/include.
 set -u
 root=$1
 status=0
@@ -11,11 +11,19 @@ if [ -n "$hits" ]; then
   echo "$hits"
   status=1
 fi
+# What differs between the platforms lives behind platform/include, not in conditionals here.
+hits=$(grep -rnE '^\s*#\s*(if|ifdef|ifndef|elif)\b.*\b(_WIN32|_WIN64|WIN32|__MINGW32__|_MSC_VER|__linux__|__unix__|__APPLE__|Q_OS_[A-Z]+)\b' \
+  "$root/sim" "$root/saver" "$root/app" 2>/dev/null)
+if [ -n "$hits" ]; then
+  echo "platform conditionals in portable code:"
+  echo "$hits"
+  status=1
+fi
 hits=$(grep -rnE '#\s*include\s*"(tscrnsav|owlscrn25|qt_|win32_)' "$root/sim" 2>/dev/null)
 if [ -n "$hits" ]; then
   echo "the engine includes the saver, the app or a back end:"
   echo "$hits"
   status=1
 fi
-[ $status -eq 0 ] && echo "portable code includes only the standard library and platform/include"
+[ $status -eq 0 ] && echo "portable code includes only the standard library and platform/include, and has no platform conditionals"
 exit $status

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "linux_services.h"
+#include "math_errors.h"
 #include "system_api.h"
 
 namespace {
@@ -171,3 +172,6 @@ BOOL SystemParametersInfoA(UINT action, UINT param, void* value, UINT /*winIni*/
   if (action != SPI_SCREENSAVERRUNNING) return FALSE;
   return ScreenSaverRunning(param != 0, static_cast<UINT*>(value));
 }
+
+// Linux's math library has no error hook: the engine's checked math path raises the exception.
+void InstallMathErrorHook() {}
