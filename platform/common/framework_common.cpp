@@ -2,12 +2,19 @@
 // tables, the application's run and message loop, the dialogs' OK and Cancel, the file-dialog data.
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "framework.h"
+#include "framework_backend.h"
 
 namespace {
 TApplication* applicationObject = nullptr;
+
+TMessageBoxHook& messageBoxHook() {
+  static TMessageBoxHook hook;
+  return hook;
 }
+}  // namespace
 
 TApplication* GetApplicationObject() { return applicationObject; }
 
@@ -58,6 +65,31 @@ void TWindow::EvClose() {
   Destroy(0);
   if (isMain) PostQuitMessage(0);
 }
+
+// --- modules and windows ----------------------------------------------------------------------
+
+TModule::TModule(const char* name) : Name(name ? name : "") {}
+
+TModule& ProgramModule() {
+  static TModule module("tesmar");
+  return module;
+}
+
+TWindow::TWindow(TWindow* parent, const char* title, TModule* module)
+    : Parent(parent), Title(title ? title : ""), Module(module) {}
+
+void TWindow::SetupWindow() {}
+
+void TWindow::CleanupWindow() {}
+
+int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
+  if (!text) text = "";
+  if (!caption) caption = GetApplication() ? GetApplication()->GetName() : "";
+  if (messageBoxHook()) return messageBoxHook()(text, caption, type);
+  return ShowSystemMessageBox(Handle, text, caption, type);
+}
+
+void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook() = std::move(hook); }
 
 // --- frame windows ----------------------------------------------------------------------------
 

@@ -231,16 +231,7 @@ void KillTimersOf(HWND window) {
 
 using namespace qt_backend;
 
-// --- modules and the application's pump --------------------------------------------------------
-
-TModule::TModule(const char* name) : Name(name ? name : "") {}
-
-HINSTANCE TModule::GetHandle() const { return reinterpret_cast<HINSTANCE>(const_cast<TModule*>(this)); }
-
-TModule& ProgramModule() {
-  static TModule module("tesmar");
-  return module;
-}
+// --- the application's pump ---------------------------------------------------------------------
 
 int TApplication::PumpWaitingMessages() {
   const TPumpResult result = PumpMessages();

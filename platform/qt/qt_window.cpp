@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "monitors.h"
+#include "framework_backend.h"
 #include "qt_backend.h"
 
 namespace qt_backend {
@@ -48,11 +49,6 @@ QColor BackgroundOf(HBRUSH brush) {
 QRect ChildRect(const QRect& device, double scale) {
   return QRect(qRound(device.x() / scale), qRound(device.y() / scale), qRound(device.width() / scale),
                qRound(device.height() / scale));
-}
-
-TMessageBoxHook& MessageBoxHook() {
-  static TMessageBoxHook hook;
-  return hook;
 }
 
 }  // namespace
@@ -332,10 +328,12 @@ void BringToFront(QWidget& window) {
 
 using namespace qt_backend;
 
-// --- TWindow ----------------------------------------------------------------------------------
+// --- TModule ----------------------------------------------------------------------------------
 
-TWindow::TWindow(TWindow* parent, const char* title, TModule* module)
-    : Parent(parent), Title(title ? title : ""), Module(module) {}
+// A module is its own handle: the program's resources are built in, whichever module asks.
+HINSTANCE TModule::GetHandle() const { return reinterpret_cast<HINSTANCE>(const_cast<TModule*>(this)); }
+
+// --- TWindow ----------------------------------------------------------------------------------
 
 TWindow::TWindow(HWND existing, TModule* module) : Module(module), Handle(existing), Alias(true) {}
 
@@ -400,10 +398,6 @@ bool TWindow::Create() {
   SetupWindow();
   return true;
 }
-
-void TWindow::SetupWindow() {}
-
-void TWindow::CleanupWindow() {}
 
 void TWindow::Destroy(int /*returnValue*/) {
   if (Alias || !Handle) return;
@@ -515,10 +509,7 @@ bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
 
 bool TWindow::KillTimer(UINT timerId) { return ::KillTimer(Handle, timerId) != FALSE; }
 
-int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
-  if (!text) text = "";
-  if (!caption) caption = GetApplication() ? GetApplication()->GetName() : "Error";
-  if (MessageBoxHook()) return MessageBoxHook()(text, caption, type);
+int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
 
   constexpr int IdIgnore = 5, IdYes = 6, IdNo = 7;
   using Button = QMessageBox::StandardButton;
@@ -553,7 +544,7 @@ int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
   for (const auto& [button, id] : choices[kind]) {
     if (id) buttons |= button;
   }
-  QMessageBox box(icon, QString::fromUtf8(caption), QString::fromUtf8(text), buttons, WidgetOf(Handle));
+  QMessageBox box(icon, QString::fromUtf8(caption), QString::fromUtf8(text), buttons, WidgetOf(owner));
   box.setDefaultButton(choices[kind][0].first);
   const int pressed = box.exec();
   for (const auto& [button, id] : choices[kind]) {
@@ -562,7 +553,6 @@ int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
   return IDCANCEL;
 }
 
-void SetMessageBoxHook(TMessageBoxHook hook) { MessageBoxHook() = std::move(hook); }
 
 // --- the stand-ins for the cursor, the desktop and the screen ------------------------------------
 

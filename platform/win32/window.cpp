@@ -6,6 +6,7 @@
 #include <string>
 
 #include "framework.h"
+#include "framework_backend.h"
 #include "win32_internal.h"
 
 #include <mmsystem.h>
@@ -15,11 +16,6 @@ namespace {
 // which arrives before CreateWindowEx returns.
 thread_local TWindow* windowBeingCreated = nullptr;
 thread_local std::exception_ptr keptException;
-
-TMessageBoxHook& messageBoxHook() {
-  static TMessageBoxHook hook;
-  return hook;
-}
 
 TWindow* boundWindow(HWND window) { return reinterpret_cast<TWindow*>(GetWindowLongPtrA(window, GWLP_USERDATA)); }
 }  // namespace
@@ -79,20 +75,10 @@ LRESULT CALLBACK WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARA
 
 // --- modules ----------------------------------------------------------------------------------
 
-TModule::TModule(const char* name) : Name(name ? name : "") {}
-
 // Everything is linked into the one program, so every module's resources are the program's.
 HINSTANCE TModule::GetHandle() const { return GetModuleHandleA(nullptr); }
 
-TModule& ProgramModule() {
-  static TModule module("tesmar");
-  return module;
-}
-
 // --- windows ----------------------------------------------------------------------------------
-
-TWindow::TWindow(TWindow* parent, const char* title, TModule* module)
-    : Parent(parent), Title(title ? title : ""), Module(module) {}
 
 TWindow::TWindow(HWND existing, TModule* module) : Module(module), Handle(existing), Alias(true) {
   char text[256] = "";
@@ -151,10 +137,6 @@ bool TWindow::Create() {
   return true;
 }
 
-void TWindow::SetupWindow() {}
-
-void TWindow::CleanupWindow() {}
-
 void TWindow::Destroy(int returnValue) {
   if (!Handle || Alias) return;
   // A modal dialog ends through its own loop, which then destroys the window.
@@ -205,14 +187,8 @@ bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
 
 bool TWindow::KillTimer(UINT timerId) { return Handle && ::KillTimer(Handle, timerId); }
 
-int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
-  if (!caption) {
-    const TApplication* application = GetApplication();
-    caption = application ? application->GetName() : "";
-  }
-  if (!text) text = "";
-  if (messageBoxHook()) return messageBoxHook()(text, caption, type);
-  return ::MessageBoxA(Handle, text, caption, type);
+int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
+  return ::MessageBoxA(owner, text, caption, type);
 }
 
 void TWindow::CheckRadioButton(int firstId, int lastId, int checkId) {
@@ -305,7 +281,6 @@ void TApplication::EndTimedWaits() {
   fineTimerResolution = false;
 }
 
-void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook() = std::move(hook); }
 
 // A child made with an alias of this window as parent is created inside it.
 HWND OpenForeignWindow(unsigned long nativeId) {
