@@ -11,7 +11,7 @@
 // as long as the object lives.
 class TRenderSystem {
  public:
-  TRenderSystem(int width, int height, int argc, char* argv[]);
+  TRenderSystem(int width, int height, char* argv[]);
   ~TRenderSystem();
   TRenderSystem(const TRenderSystem&) = delete;
   TRenderSystem& operator=(const TRenderSystem&) = delete;

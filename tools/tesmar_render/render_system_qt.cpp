@@ -20,7 +20,7 @@ struct TRenderSystem::TState {
   std::unique_ptr<QApplication> Application;
 };
 
-TRenderSystem::TRenderSystem(int width, int height, int /*argc*/, char* argv[]) : State(std::make_unique<TState>()) {
+TRenderSystem::TRenderSystem(int width, int height, char* argv[]) : State(std::make_unique<TState>()) {
   if (!PrepareOffscreenScreen(State->ScreenDirectory, width, height, ToolName)) {
     Error = "cannot prepare the off-screen screen";
     return;

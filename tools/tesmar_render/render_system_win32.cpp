@@ -12,7 +12,7 @@
 
 struct TRenderSystem::TState {};
 
-TRenderSystem::TRenderSystem(int /*width*/, int /*height*/, int /*argc*/, char* /*argv*/[])
+TRenderSystem::TRenderSystem(int /*width*/, int /*height*/, char* /*argv*/[])
     : State(std::make_unique<TState>()) {}
 
 TRenderSystem::~TRenderSystem() = default;

@@ -119,7 +119,7 @@ int main(int argc, char* argv[]) {
   TOptions options;
   if (const int code = ParseArguments(argc, argv, options)) return code < 0 ? 0 : code;
 
-  const TRenderSystem system(options.Width, options.Height, argc, argv);
+  const TRenderSystem system(options.Width, options.Height, argv);
   if (!system.Ready()) {
     std::fprintf(stderr, "tesmar-render: %s\n", system.GetError().c_str());
     return 1;
