@@ -128,8 +128,10 @@ void sim3d::draw_body(float x, float y, float z, float theta, float phi, float r
   const float rr = static_cast<float>(checked_sqrt(visible) * (static_cast<double>(radius) / D) * k1);
 
   const float k = static_cast<float>(eye / (eye + z));
-  const float sx = static_cast<float>(cx + static_cast<double>(x - cx) * k);
-  const float sy = static_cast<float>(cy + static_cast<double>(y - cy) * k);
+  // Like every quantity of the drawing, computed in double from the float values; an offset rounded
+  // to float first could put the disc's edge on the other side of a pixel boundary.
+  const float sx = static_cast<float>(cx + (static_cast<double>(x) - cx) * k);
+  const float sy = static_cast<float>(cy + (static_cast<double>(y) - cy) * k);
 
   // Written as negations so that a value that is not a number culls as well.
   if (!(sx + rr >= 0.0f) || !(sx - rr <= static_cast<float>(rightframe)) || !(sy + rr >= 0.0f) ||

@@ -5,7 +5,6 @@
 #include <new>
 #include <stdexcept>
 
-#include "checked_math.h"
 #include "parameter_values.h"
 #include "phys52.h"
 #include "profile.h"
@@ -64,6 +63,13 @@ bool inside_box(const sim3d& engine, const float (&position)[3], float radius) {
   return position[0] - radius >= engine.leftframe && position[0] + radius <= engine.rightframe &&
          position[1] - radius >= engine.topframe && position[1] + radius <= engine.bottomframe &&
          position[2] - radius >= engine.frontframe && position[2] + radius <= engine.rearframe;
+}
+
+// The cube of a float in double: its square is exact there, so the cube is rounded once, which is the
+// correctly rounded power that no two C libraries' pow are bound to agree on.
+double cube(float value) {
+  const double d = value;
+  return d * d * d;
 }
 
 float random_coordinate(int upper, float radius) {
@@ -139,8 +145,8 @@ void sim3d::get_pars(const char* name) {
       if (numbers[0] > 0.0f && numbers[0] <= largest_mass) {
         ball.mass = numbers[0];
       } else {
-        ball.mass = static_cast<float>(static_cast<long double>(checked_pow(r, 3.0)) * 4.0L * rho *
-                                       pi * static_cast<long double>(one_third));
+        ball.mass = static_cast<float>(static_cast<long double>(cube(r)) * 4.0L * rho * pi *
+                                       static_cast<long double>(one_third));
       }
 
       ball_key(key, i, "_red_green_blue_0-255");

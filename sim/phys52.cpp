@@ -203,16 +203,17 @@ float sim3d::modul(float x, float y, float z) {
 }
 
 float sim3d::cos_fi(float ax, float ay, float az, float bx, float by, float bz) {
-  const double lengths = static_cast<double>(modul(ax, ay, az)) * static_cast<double>(modul(bx, by, bz));
+  // Single precision throughout, as every sum of the engine: only modul's squares and root are double.
+  const float lengths = modul(ax, ay, az) * modul(bx, by, bz);
   // A zero vector has no direction: 0, as for vectors at right angles.
-  if (lengths == 0.0) return 0.0f;
-  const double dot = static_cast<double>(ax) * bx + static_cast<double>(ay) * by + static_cast<double>(az) * bz;
-  const double cosine = dot / lengths;
+  if (lengths == 0.0f) return 0.0f;
+  const float dot = ax * bx + ay * by + az * bz;
+  const float cosine = dot / lengths;
   // Rounding can carry the quotient of nearly parallel vectors past 1, and the arc cosine of the
   // drawing would take that for a math error.
-  if (cosine > 1.0) return 1.0f;
-  if (cosine < -1.0) return -1.0f;
-  return static_cast<float>(cosine);
+  if (cosine > 1.0f) return 1.0f;
+  if (cosine < -1.0f) return -1.0f;
+  return cosine;
 }
 
 int sim3d::frame_reflekt(int ball, int mode) {
@@ -301,16 +302,17 @@ void sim3d::reflect(int i, int j, int mode) {
   const float ny = py2 / d;
   const float nz = pz2 / d;
 
-  const double ui = -static_cast<double>(modul(a.vx, a.vy, a.vz)) * cos_fi(a.vx, a.vy, a.vz, -px2, -py2, -pz2);
-  const double uj = static_cast<double>(modul(b.vx, b.vy, b.vz)) * cos_fi(b.vx, b.vy, b.vz, px2, py2, pz2);
-  const double mi = a.mass;
-  const double mj = b.mass;
-  const double total = mi + mj;
-  if (total == 0.0) return;  // two massless balls have no exchange to share
-  const double ui_after = (ui * (mi - mj) + 2.0 * mj * uj) / total;
-  const double uj_after = (2.0 * mi * ui + uj * (mj - mi)) / total;
-  const float change_i = static_cast<float>(ui_after - ui);
-  const float change_j = static_cast<float>(uj_after - uj);
+  // The velocities along the line of centres and their exchange are kept as floats, as the state is.
+  const float ui = -modul(a.vx, a.vy, a.vz) * cos_fi(a.vx, a.vy, a.vz, -px2, -py2, -pz2);
+  const float uj = modul(b.vx, b.vy, b.vz) * cos_fi(b.vx, b.vy, b.vz, px2, py2, pz2);
+  const float mi = a.mass;
+  const float mj = b.mass;
+  const float total = mi + mj;
+  if (total == 0.0f) return;  // two massless balls have no exchange to share
+  const float ui_after = (ui * (mi - mj) + 2.0f * mj * uj) / total;
+  const float uj_after = (2.0f * mi * ui + uj * (mj - mi)) / total;
+  const float change_i = ui_after - ui;
+  const float change_j = uj_after - uj;
   a.vx += change_i * nx;
   a.vy += change_i * ny;
   a.vz += change_i * nz;

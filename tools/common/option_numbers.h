@@ -20,6 +20,17 @@ inline bool ParseLong(const char* text, long lowest, long highest, long& value) 
   return true;
 }
 
+// The same for a number from 0 to 2^32 - 1, which a long holds only where it has 64 bits.
+inline bool ParseUnsigned32(const char* text, unsigned& value) {
+  if (!text || *text < '0' || *text > '9') return false;
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long parsed = std::strtoull(text, &end, 10);
+  if (errno == ERANGE || *end != '\0' || parsed > 0xFFFFFFFFull) return false;
+  value = static_cast<unsigned>(parsed);
+  return true;
+}
+
 // "WxH" (or "WXH") with each side from MinSide to MaxSide.
 inline bool ParseSize(const char* text, int& width, int& height) {
   const char* separator = text ? std::strpbrk(text, "xX") : nullptr;

@@ -1,30 +1,19 @@
 // tesmar-render: runs the saver window's own code (settings, engine, bitmap, animation steps, picture,
-// final save) on an off-screen screen of a chosen size and writes the picture, without a display.
-#include <QApplication>
-#include <QImage>
-#include <QTemporaryDir>
-
+// final save) in a hidden window of a chosen size and writes the picture, without a display.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
-#include <unistd.h>
-
-#include "owlscrn25.h"
-#include "offscreen_screen.h"
 #include "option_numbers.h"
-#include "progress_bar.h"
+#include "owlscrn25.h"
 #include "profile.h"
+#include "progress_bar.h"
 #include "random.h"
-
-constexpr char ToolName[] = "tesmar-render";
+#include "render_system.h"
 
 namespace {
 
@@ -49,8 +38,6 @@ void Usage(std::FILE* stream) {
       "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n",
       stream);
 }
-
-
 
 bool EndsWith(const std::string& text, const char* suffix) {
   const std::size_t length = std::strlen(suffix);
@@ -88,12 +75,12 @@ int ParseArguments(int argc, char* argv[], TOptions& options) {
         return 2;
       }
     } else if (option == "--seed") {
-      long seed = 0;
-      if (!ParseLong(value, 0, 4294967295L, seed)) {
+      unsigned seed = 0;
+      if (!ParseUnsigned32(value, seed)) {
         std::fprintf(stderr, "tesmar-render: --seed takes a number from 0 to 4294967295, not \"%s\"\n", value);
         return 2;
       }
-      options.Seed = static_cast<unsigned>(seed);
+      options.Seed = seed;
     } else if (option == "--param") {
       if (!*value || std::strlen(value) >= ParamFileSize) {
         std::fprintf(stderr, "tesmar-render: --param takes a file name of 1 to %zu characters\n", ParamFileSize - 1);
@@ -123,15 +110,7 @@ std::string ResolvedParameterFile(const char* name) {
 
 bool WritePicture(const TBitmap& bitmap, const std::string& path) {
   const TDib dib(bitmap);
-  if (EndsWith(path, ".bmp")) return dib.WriteFile(path.c_str());
-  QImage image(dib.Width(), dib.Height(), QImage::Format_RGB32);
-  if (image.isNull()) return false;
-  const std::vector<std::uint32_t>& pixels = dib.Pixels();
-  for (int y = 0; y < dib.Height(); ++y) {
-    std::memcpy(image.scanLine(y), pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(dib.Width()),
-                static_cast<std::size_t>(dib.Width()) * sizeof(std::uint32_t));
-  }
-  return image.save(QString::fromStdString(path), "PNG");
+  return EndsWith(path, ".bmp") ? dib.WriteFile(path.c_str()) : WritePngFile(dib, path);
 }
 
 }  // namespace
@@ -140,15 +119,11 @@ int main(int argc, char* argv[]) {
   TOptions options;
   if (const int code = ParseArguments(argc, argv, options)) return code < 0 ? 0 : code;
 
-  const QTemporaryDir screenDirectory;
-  if (!PrepareOffscreenScreen(screenDirectory, options.Width, options.Height, "tesmar-render")) {
-    std::fprintf(stderr, "tesmar-render: cannot prepare the off-screen screen\n");
+  const TRenderSystem system(options.Width, options.Height, argv);
+  if (!system.Ready()) {
+    std::fprintf(stderr, "tesmar-render: %s\n", system.GetError().c_str());
     return 1;
   }
-  // Qt keeps only what it needs of the arguments; ours are read already.
-  int qtArgc = 1;
-  qInstallMessageHandler(QuietWarnings<ToolName>);
-  QApplication qt(qtArgc, argv);
 
   if (options.ParamFile) {
     const std::string resolved = ResolvedParameterFile(options.ParamFile->c_str());
@@ -171,17 +146,27 @@ int main(int argc, char* argv[]) {
 
   // The application object only receives the speed setting; its command line is never read.
   TMyScrnSavApp application(AppName);
-  auto* window = new TMyScrnSavWindow(nullptr, AppName, nullptr);
-  application.SetMainWindow(window);
-  if (!window->Create()) {
-    std::fprintf(stderr, "tesmar-render: cannot create the saver window off screen\n");
+  // The saver runs as inside a host's window, a hidden one of the chosen size: its box takes that
+  // size, and it neither covers the screen nor hides the cursor nor claims the system's saver flag.
+  TWindow screen(nullptr, "tesmar-render");
+  screen.Attr.Style = WS_POPUP;
+  screen.Attr.W = options.Width;
+  screen.Attr.H = options.Height;
+  if (!screen.Create()) {
+    std::fprintf(stderr, "tesmar-render: cannot create a hidden window of %dx%d\n", options.Width, options.Height);
     return 1;
   }
-  window->ShowWindow(SW_SHOW);
+  application.SetHostParent(&screen);
+  auto* window = new TMyScrnSavWindow(&screen, AppName, nullptr);
+  application.SetMainWindow(window);
+  if (!window->Create()) {
+    std::fprintf(stderr, "tesmar-render: cannot create the saver window\n");
+    return 1;
+  }
 
   const auto start = std::chrono::steady_clock::now();
   // The bar only where a person watches: standard error on a terminal.
-  TProgressBar progress(options.Frames, isatty(STDERR_FILENO) != 0);
+  TProgressBar progress(options.Frames, StandardErrorIsTerminal());
   for (long frame = 0; frame < options.Frames; ++frame) {
     window->AnimateScreen();
     progress.Update(frame + 1);
@@ -207,6 +192,7 @@ int main(int argc, char* argv[]) {
   window->Destroy(0);
   application.SetMainWindow(nullptr);
   delete window;
+  screen.Destroy(0);
 
   std::printf("%ld frames of %dx%d in %.3f s: %.1f frames per second\n", options.Frames, options.Width,
               options.Height, seconds, seconds > 0 ? static_cast<double>(options.Frames) / seconds : 0.0);
