@@ -16,13 +16,17 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "qt_backend.h"
 #include "qt_dialog.h"
 #include "resource_script.h"
 
-extern const char TesmarResourceScript[];  // the script, embedded at build time
+// Embedded at build time: the script and the control ids it includes.
+extern const char TesmarResourceScript[];
+extern const char TesmarResourceIds[];
 
 namespace qt_backend {
 namespace {
@@ -176,7 +180,9 @@ QRect MapDialogRect(const TDialogUnits& units, int x, int y, int width, int heig
 const resource_script::TScript& ProgramResources() {
   static const resource_script::TScript script = [] {
     try {
-      return resource_script::Parse(TesmarResourceScript);
+      return resource_script::Parse(TesmarResourceScript, [](std::string_view name) {
+        return name == "resource.h" ? std::optional<std::string_view>(TesmarResourceIds) : std::nullopt;
+      });
     } catch (const resource_script::TScriptError& error) {
       FrameworkTrace(error.what());
       return resource_script::TScript{};

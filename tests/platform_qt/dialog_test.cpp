@@ -15,6 +15,7 @@
 #include "framework.h"
 #include "qt_backend.h"
 #include "qt_dialog.h"
+#include "resource.h"
 #include "resource_script.h"
 
 namespace {
@@ -41,20 +42,20 @@ TEST(ResourceScript, EmbeddedScriptHoldsTheSettingsDialogInTemplateOrder) {
     int X, Y, Width, Height;
   };
   const TExpected expected[] = {
-      {115, TControlKind::GroupBox, "Speed", 6, 4, 98, 51},
-      {121, TControlKind::AutoRadioButton, "Slow", 12, 16, 48, 12},
-      {122, TControlKind::AutoRadioButton, "Medium", 12, 28, 48, 12},
-      {123, TControlKind::AutoRadioButton, "Fast", 12, 40, 48, 12},
-      {1, TControlKind::DefPushButton, "OK", 120, 8, 48, 14},
-      {2, TControlKind::PushButton, "Cancel", 120, 40, 48, 14},
-      {101, TControlKind::GroupBox, "Graphic settings", 4, 56, 164, 24},
-      {102, TControlKind::AutoCheckBox, "Show Frame", 8, 64, 52, 12},
-      {103, TControlKind::GroupBox, "Parameter file", 4, 80, 164, 40},
-      {104, TControlKind::Edit, "default.tmr", 48, 88, 116, 12},
-      {105, TControlKind::AutoRadioButton, "Start with", 8, 90, 40, 8},
-      {107, TControlKind::AutoRadioButton, "Start with random parameters", 8, 104, 108, 8},
-      {106, TControlKind::PushButton, "Browse...", 128, 104, 36, 12},
-      {109, TControlKind::Edit, "0", 100, 65, 28, 12},
+      {IDC_SPEED_GROUP, TControlKind::GroupBox, "Speed", 6, 4, 98, 51},
+      {IDC_SLOW, TControlKind::AutoRadioButton, "Slow", 12, 16, 48, 12},
+      {IDC_MEDIUM, TControlKind::AutoRadioButton, "Medium", 12, 28, 48, 12},
+      {IDC_FAST, TControlKind::AutoRadioButton, "Fast", 12, 40, 48, 12},
+      {IDOK, TControlKind::DefPushButton, "OK", 120, 8, 48, 14},
+      {IDCANCEL, TControlKind::PushButton, "Cancel", 120, 40, 48, 14},
+      {IDC_GRAPHIC_GROUP, TControlKind::GroupBox, "Graphic settings", 4, 56, 164, 24},
+      {IDC_SHOW_FRAME, TControlKind::AutoCheckBox, "Show Frame", 8, 64, 52, 12},
+      {IDC_PARAMETER_GROUP, TControlKind::GroupBox, "Parameter file", 4, 80, 164, 40},
+      {IDC_FILE_NAME, TControlKind::Edit, "default.tmr", 48, 88, 116, 12},
+      {IDC_START_WITH_FILE, TControlKind::AutoRadioButton, "Start with", 8, 90, 40, 8},
+      {IDC_START_RANDOM, TControlKind::AutoRadioButton, "Start with random parameters", 8, 104, 108, 8},
+      {IDC_BROWSE, TControlKind::PushButton, "Browse...", 128, 104, 36, 12},
+      {IDC_REINIT_MINUTES, TControlKind::Edit, "0", 100, 65, 28, 12},
       {-1, TControlKind::Static, "Reinit after", 64, 66, 36, 12},
       {-1, TControlKind::Static, "min.", 131, 66, 16, 12},
   };
@@ -93,6 +94,7 @@ TEST(ResourceScript, UnknownControlKindsAndNamesFailLoudly) {
       "#define A A\nX DIALOG 0, 0, 10, A\nBEGIN\nEND\n",
       "#ifdef X\nX DIALOG 0, 0, 10, 10\nBEGIN\nEND\n",
       "X MENU\nBEGIN\nEND\n",
+      "#include \"ids.h\"\nX DIALOG 0, 0, 10, 10\nBEGIN\nEND\n",
   };
   for (const char* script : broken) EXPECT_THROW(resource_script::Parse(script), resource_script::TScriptError) << script;
 }
@@ -152,7 +154,7 @@ class TSettingsDialog : public TDialog {
   void SetupWindow() override {
     TDialog::SetupWindow();
     // The controls exist by now.
-    SetupSawEdit = qt_backend::WidgetOf(GetHandle())->Control(104) != nullptr;
+    SetupSawEdit = qt_backend::WidgetOf(GetHandle())->Control(IDC_FILE_NAME) != nullptr;
     if (OnSetup) OnSetup(*this);
   }
   bool SetupSawEdit = false;
@@ -163,7 +165,7 @@ class TSettingsDialog : public TDialog {
 const TResponseTable& TSettingsDialog::ResponseTable() {
   static const TResponseEntry entries[] = {
       RespondCommand<&TDialog::CmCancel>(IDCANCEL),
-      RespondCommand<&TSettingsDialog::CmBrowse>(106),
+      RespondCommand<&TSettingsDialog::CmBrowse>(IDC_BROWSE),
   };
   static const TResponseTable table{entries, std::size(entries), &TDialog::ResponseTable()};
   return table;
@@ -181,21 +183,21 @@ TEST(QtDialog, BuiltFromTheTemplateWithItsTextsLayoutAndFocusOrder) {
   EXPECT_EQ(widget.windowTitle(), "Tesmar v1.3");
   const qt_backend::TDialogUnits units = qt_backend::DialogUnitsOf(widget.font());
   EXPECT_EQ(widget.size(), qt_backend::MapDialogRect(units, 0, 0, 172, 150).size());
-  EXPECT_EQ(widget.Control(115)->Widget->geometry(), qt_backend::MapDialogRect(units, 6, 4, 98, 51));
+  EXPECT_EQ(widget.Control(IDC_SPEED_GROUP)->Widget->geometry(), qt_backend::MapDialogRect(units, 6, 4, 98, 51));
 
   char text[64];
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, sizeof text), 11);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, sizeof text), 11);
   EXPECT_STREQ(text, "default.tmr");
-  dialog.GetDlgItemText(109, text, sizeof text);
+  dialog.GetDlgItemText(IDC_REINIT_MINUTES, text, sizeof text);
   EXPECT_STREQ(text, "0");
-  dialog.GetDlgItemText(106, text, sizeof text);
+  dialog.GetDlgItemText(IDC_BROWSE, text, sizeof text);
   EXPECT_STREQ(text, "Browse...");
   EXPECT_EQ(dialog.GetDlgItemText(999, text, sizeof text), 0);
   EXPECT_STREQ(text, "");
 
   // Tab visits the controls in the template's order (group boxes and labels take no focus).
   std::vector<int> order;
-  QWidget* first = widget.Control(121)->Widget;
+  QWidget* first = widget.Control(IDC_SLOW)->Widget;
   QWidget* next = first;
   do {
     for (const qt_backend::TControl& control : widget.Controls) {
@@ -203,7 +205,8 @@ TEST(QtDialog, BuiltFromTheTemplateWithItsTextsLayoutAndFocusOrder) {
     }
     next = next->nextInFocusChain();
   } while (next != first && order.size() < 40);
-  EXPECT_EQ(order, (std::vector<int>{121, 122, 123, 1, 2, 102, 104, 105, 107, 106, 109}));
+  EXPECT_EQ(order, (std::vector<int>{IDC_SLOW, IDC_MEDIUM, IDC_FAST, IDOK, IDCANCEL, IDC_SHOW_FRAME, IDC_FILE_NAME,
+                                     IDC_START_WITH_FILE, IDC_START_RANDOM, IDC_BROWSE, IDC_REINIT_MINUTES}));
 }
 
 TEST(QtDialog, ItemTextIsCutToSizeMinusOneAndNeverInsideACharacter) {
@@ -211,52 +214,52 @@ TEST(QtDialog, ItemTextIsCutToSizeMinusOneAndNeverInsideACharacter) {
   ASSERT_TRUE(dialog.Create());
   char text[8];
   std::memset(text, 'x', sizeof text);
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 5), 4);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 5), 4);
   EXPECT_STREQ(text, "defa");
   EXPECT_EQ(text[5], 'x');  // nothing written past the size
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 1), 0);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 1), 0);
   EXPECT_STREQ(text, "");
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 0), 0);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 0), 0);
 
-  dialog.SetDlgItemText(104, "a\xC3\xA9z");  // "aéz": the é takes two bytes
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 3), 1);
+  dialog.SetDlgItemText(IDC_FILE_NAME, "a\xC3\xA9z");  // "aéz": the é takes two bytes
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 3), 1);
   EXPECT_STREQ(text, "a");
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 4), 3);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 4), 3);
   EXPECT_STREQ(text, "a\xC3\xA9");
 }
 
 TEST(QtDialog, RadioGroupsExcludeWithinTheirGroupOnly) {
   TSettingsDialog dialog;
   ASSERT_TRUE(dialog.Create());
-  dialog.CheckRadioButton(121, 123, 122);
-  dialog.CheckRadioButton(105, 107, 107);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(121), BST_UNCHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(122), BST_CHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(107), BST_CHECKED);
+  dialog.CheckRadioButton(IDC_SLOW, IDC_FAST, IDC_MEDIUM);
+  dialog.CheckRadioButton(IDC_START_WITH_FILE, IDC_START_RANDOM, IDC_START_RANDOM);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_SLOW), BST_UNCHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_MEDIUM), BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_START_RANDOM), BST_CHECKED);
 
   // A click on an automatic radio button clears the others of its group and nothing else.
-  Button(dialog, 123)->click();
-  EXPECT_EQ(dialog.IsDlgButtonChecked(122), BST_UNCHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(123), BST_CHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(107), BST_CHECKED);
-  Button(dialog, 123)->click();  // clicking the checked one keeps it checked
-  EXPECT_EQ(dialog.IsDlgButtonChecked(123), BST_CHECKED);
+  Button(dialog, IDC_FAST)->click();
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_MEDIUM), BST_UNCHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FAST), BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_START_RANDOM), BST_CHECKED);
+  Button(dialog, IDC_FAST)->click();  // clicking the checked one keeps it checked
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FAST), BST_CHECKED);
 
   // An id outside the range clears the whole range.
-  dialog.CheckRadioButton(121, 123, 0);
-  for (int id : {121, 122, 123}) EXPECT_EQ(dialog.IsDlgButtonChecked(id), BST_UNCHECKED);
+  dialog.CheckRadioButton(IDC_SLOW, IDC_FAST, 0);
+  for (int id : {IDC_SLOW, IDC_MEDIUM, IDC_FAST}) EXPECT_EQ(dialog.IsDlgButtonChecked(id), BST_UNCHECKED);
 
-  dialog.CheckDlgButton(102, BST_CHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(102), BST_CHECKED);
-  Button(dialog, 102)->click();
-  EXPECT_EQ(dialog.IsDlgButtonChecked(102), BST_UNCHECKED);
+  dialog.CheckDlgButton(IDC_SHOW_FRAME, BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_SHOW_FRAME), BST_CHECKED);
+  Button(dialog, IDC_SHOW_FRAME)->click();
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_SHOW_FRAME), BST_UNCHECKED);
 }
 
 TEST(QtDialog, ButtonsAndKeysReachTheResponseTableAsCommands) {
   commands.clear();
   TSettingsDialog dialog;
   ASSERT_TRUE(dialog.Create());
-  Button(dialog, 106)->click();
+  Button(dialog, IDC_BROWSE)->click();
   qt_backend::PumpMessages();
   EXPECT_EQ(commands, (std::vector<std::string>{"browse"}));
 
@@ -289,7 +292,7 @@ TEST(QtDialog, ExecuteRunsModallyAndReturnsTheCodeCloseWindowGave) {
     // The user picks "Fast" and presses OK a little later.
     QTimer::singleShot(20, [handle] {
       qt_backend::TWindowWidget* widget = qt_backend::WidgetOf(handle);
-      qobject_cast<QAbstractButton*>(widget->Control(123)->Widget)->click();
+      qobject_cast<QAbstractButton*>(widget->Control(IDC_FAST)->Widget)->click();
       qobject_cast<QAbstractButton*>(widget->Control(IDOK)->Widget)->click();
     });
   };

@@ -17,6 +17,7 @@ constexpr int MacroDepthLimit = 32;
 // Bounds for hostile scripts: how deep an expression nests, how many macro uses one script may make.
 constexpr int NestingLimit = 64;
 constexpr int ExpansionLimit = 10000;
+constexpr int IncludeDepthLimit = 8;
 
 // The system's constants a script may name without including anything.
 const std::map<std::string, std::int64_t, std::less<>>& KnownNames() {
@@ -66,7 +67,8 @@ std::string Upper(std::string_view text) {
 
 class TLexer {
  public:
-  TLexer(std::string_view text, int line, bool directives) : Text(text), Line(line), Directives(directives) {}
+  TLexer(std::string_view text, int line, bool directives, const TIncludeFiles* includes = nullptr, int depth = 0)
+      : Text(text), Line(line), Directives(directives), Includes(includes), IncludeDepth(depth) {}
 
   // Macros the script defined with #define, as their token text.
   std::map<std::string, std::string, std::less<>> Macros;
@@ -145,7 +147,11 @@ class TLexer {
       return std::string(found);
     };
     const std::string name = word();
-    if (name == "include" || name == "pragma") return;
+    if (name == "pragma") return;
+    if (name == "include") {
+      Include(line);
+      return;
+    }
     if (name == "define" || name == "undef") {
       const std::string macro = word();
       if (macro.empty()) Fail("#" + name + " without a name");
@@ -158,6 +164,28 @@ class TLexer {
       return;
     }
     Fail("unsupported directive #" + name);
+  }
+
+  // A quoted include is read for its #define lines; the system's headers are known already.
+  void Include(std::string_view line) {
+    const std::size_t open = line.find_first_not_of(" \t");
+    if (open != std::string_view::npos && line[open] == '<') return;
+    const std::size_t close = open == std::string_view::npos ? open : line.find('"', open + 1);
+    if (open == std::string_view::npos || line[open] != '"' || close == std::string_view::npos) {
+      Fail("#include without a file name");
+    }
+    const std::string name(line.substr(open + 1, close - open - 1));
+    if (IncludeDepth >= IncludeDepthLimit) Fail("#include \"" + name + "\" nested too deeply");
+    const std::optional<std::string_view> text = Includes && *Includes ? (*Includes)(name) : std::nullopt;
+    if (!text) Fail("cannot find the included file \"" + name + "\"");
+    TLexer header(*text, 1, true, Includes, IncludeDepth + 1);
+    header.Macros = std::move(Macros);
+    try {
+      if (header.Next().Type != TTokenType::End) header.Fail("a header holds only directives");
+    } catch (const TScriptError& error) {
+      Fail(std::string("in \"") + name + "\": " + error.what());
+    }
+    Macros = std::move(header.Macros);
   }
 
   std::string ReadString() {
@@ -222,6 +250,8 @@ class TLexer {
   int Line;
   bool AtLineStart = true;
   bool Directives;
+  const TIncludeFiles* Includes;
+  int IncludeDepth;
 };
 
 // A value in a style expression: the bits it sets and, through NOT, the bits it clears.
@@ -232,7 +262,7 @@ struct TValue {
 
 class TParser {
  public:
-  explicit TParser(std::string_view text) : Lexer(text, 1, true) { Advance(); }
+  TParser(std::string_view text, const TIncludeFiles& includes) : Lexer(text, 1, true, &includes) { Advance(); }
 
   TScript ParseScript() {
     TScript script;
@@ -581,7 +611,7 @@ const TDialog* TScript::FindDialog(std::string_view name) const {
   return nullptr;
 }
 
-TScript Parse(std::string_view text) { return TParser(text).ParseScript(); }
+TScript Parse(std::string_view text, const TIncludeFiles& includes) { return TParser(text, includes).ParseScript(); }
 
 std::vector<int> ControlGroups(const TDialog& dialog) {
   std::vector<int> groups;

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -63,8 +65,12 @@ struct TScript {
   const TDialog* FindDialog(std::string_view name) const;
 };
 
-// Raises TScriptError for anything it does not understand, an unknown control kind among them.
-TScript Parse(std::string_view text);
+// The text of a file the script includes with #include "name", or nothing when there is none.
+using TIncludeFiles = std::function<std::optional<std::string_view>(std::string_view name)>;
+
+// Raises TScriptError for anything it does not understand, an unknown control kind or a missing
+// included file among them. #include <...> names the system's headers, whose constants it knows.
+TScript Parse(std::string_view text, const TIncludeFiles& includes = {});
 
 // The group of each control: a group starts at a control with WS_GROUP and runs to the next one.
 std::vector<int> ControlGroups(const TDialog& dialog);
