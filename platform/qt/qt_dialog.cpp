@@ -53,23 +53,6 @@ QString WithoutMnemonics(const std::string& text) {
   return shown;
 }
 
-// Plain (not automatic) check boxes and radio buttons change only when the program says so.
-class TManualCheckBox : public QCheckBox {
- public:
-  using QCheckBox::QCheckBox;
-
- protected:
-  void nextCheckState() override {}
-};
-
-class TManualRadioButton : public QRadioButton {
- public:
-  using QRadioButton::QRadioButton;
-
- protected:
-  void nextCheckState() override {}
-};
-
 QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& control) {
   using Kind = resource_script::TControlKind;
   const QString text = QString::fromStdString(control.Text);
@@ -95,24 +78,17 @@ QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& con
       QObject::connect(button, &QPushButton::clicked, button, command);
       return button;
     }
-    case Kind::CheckBox:
-    case Kind::AutoCheckBox:
-    case Kind::ThreeState:
-    case Kind::AutoThreeState: {
-      const bool automatic = control.Kind == Kind::AutoCheckBox || control.Kind == Kind::AutoThreeState;
-      QCheckBox* box = automatic ? new QCheckBox(text, &dialog) : new TManualCheckBox(text, &dialog);
-      box->setTristate(control.Kind == Kind::ThreeState || control.Kind == Kind::AutoThreeState);
+    case Kind::AutoCheckBox: {
+      auto* box = new QCheckBox(text, &dialog);
       QObject::connect(box, &QCheckBox::clicked, box, command);
       return box;
     }
-    case Kind::RadioButton:
     case Kind::AutoRadioButton: {
-      const bool automatic = control.Kind == Kind::AutoRadioButton;
-      QRadioButton* radio = automatic ? new QRadioButton(text, &dialog) : new TManualRadioButton(text, &dialog);
+      auto* radio = new QRadioButton(text, &dialog);
       // Exclusion follows the template's groups, not Qt's one group per parent.
       radio->setAutoExclusive(false);
-      QObject::connect(radio, &QRadioButton::clicked, radio, [owner, automatic, id, command] {
-        if (automatic) owner->ClickedRadio(id);
+      QObject::connect(radio, &QRadioButton::clicked, radio, [owner, id, command] {
+        owner->ClickedRadio(id);
         command();
       });
       return radio;
@@ -120,18 +96,12 @@ QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& con
     case Kind::Edit: {
       auto* edit = new QLineEdit(text, &dialog);
       edit->setFrame((control.Style & resource_script::StyleBorder) != 0);
-      if (control.Style & 0x20) edit->setEchoMode(QLineEdit::Password);  // ES_PASSWORD
-      if (control.Style & 0x800) edit->setReadOnly(true);                 // ES_READONLY
-      if ((control.Style & 0x3) == 1) edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-      if ((control.Style & 0x3) == 2) edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       return edit;
     }
     case Kind::Static: {
       auto* label = new QLabel(WithoutMnemonics(control.Text), &dialog);
-      label->setWordWrap((control.Style & 0xF) != 0xC);  // SS_LEFTNOWORDWRAP
-      const Qt::Alignment horizontal =
-          (control.Style & 0x3) == 1 ? Qt::AlignHCenter : ((control.Style & 0x3) == 2 ? Qt::AlignRight : Qt::AlignLeft);
-      label->setAlignment(horizontal | Qt::AlignTop);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return label;
     }
   }
