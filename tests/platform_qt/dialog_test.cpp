@@ -2,11 +2,13 @@
 // (ids, texts, layout, groups, check states, text cut to size), commands, modal runs, file dialog.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -209,6 +211,55 @@ TEST(QtDialog, BuiltFromTheTemplateWithItsTextsLayoutAndFocusOrder) {
   } while (next != first && order.size() < 40);
   EXPECT_EQ(order, (std::vector<int>{IDC_SLOW, IDC_MEDIUM, IDC_FAST, IDOK, IDCANCEL, IDC_SHOW_FRAME, IDC_FILE_NAME,
                                      IDC_START_WITH_FILE, IDC_START_RANDOM, IDC_BROWSE, IDC_REINIT_MINUTES}));
+}
+
+TEST(QtDialog, EveryTextShowsWholeAndGroupTitlesSitOnTheirFrameLine) {
+  TSettingsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  const qt_backend::TWindowWidget& widget = *qt_backend::WidgetOf(dialog.GetHandle());
+  for (const qt_backend::TControl& control : widget.Controls) {
+    EXPECT_LE(qt_backend::ControlTextWidth(*control.Widget), qt_backend::ControlTextRoom(*control.Widget))
+        << "control " << control.Id << " at " << control.Widget->geometry().x() << ", "
+        << control.Widget->geometry().y();
+  }
+
+  // The frame's top line, looked for at the right end, passes through the title's height.
+  QWidget& group = *widget.Control(IDC_SPEED_GROUP)->Widget;
+  const QImage picture = group.grab().toImage();
+  const QRgb background = picture.pixel(picture.width() / 2, picture.height() / 2);
+  int line = -1;
+  for (int y = 0; y < picture.height() && line < 0; ++y) {
+    if (picture.pixel(picture.width() - 4, y) != background) line = y;
+  }
+  EXPECT_GT(line, 0);
+  EXPECT_LT(line, group.fontMetrics().height());
+}
+
+TEST(QtDialog, ATextTooWideGrowsItsControlAsFarAsTheTemplateLeavesRoom) {
+  const char* script =
+      "X DIALOG 0, 0, 200, 80\n"
+      "BEGIN\n"
+      "  GROUPBOX \"Group\", 1, 2, 2, 120, 50\n"
+      "  AUTOCHECKBOX \"A check box with a long text\", 2, 6, 12, 20, 10\n"
+      "  AUTORADIOBUTTON \"A radio button with a long text\", 3, 6, 26, 20, 10\n"
+      "  LTEXT \"Next\", 4, 40, 26, 20, 10\n"
+      "  LTEXT \"A label far longer than the dialog is wide, which cannot fit\", 5, 100, 60, 20, 10\n"
+      "END\n";
+  const resource_script::TScript parsed = resource_script::Parse(script);
+  std::unique_ptr<qt_backend::TWindowWidget> dialog(qt_backend::BuildDialog(parsed.Dialogs.front(), nullptr));
+  const auto geometry = [&dialog](int id) { return dialog->Control(id)->Widget->geometry(); };
+  const QRect group = geometry(1);
+  // Alone on its line inside the group: as wide as its text, within the frame.
+  EXPECT_EQ(qt_backend::ControlTextWidth(*dialog->Control(2)->Widget),
+            qt_backend::ControlTextRoom(*dialog->Control(2)->Widget));
+  EXPECT_LT(geometry(2).right(), group.right());
+  // Up to the next control on its line.
+  EXPECT_EQ(geometry(3).left() + geometry(3).width(), geometry(4).left());
+  // Up to the dialog's edge, and no further.
+  EXPECT_EQ(geometry(5).left() + geometry(5).width(), dialog->width());
+  // A text that fits leaves its control as the template has it.
+  const qt_backend::TDialogUnits units = qt_backend::DialogUnitsOf(dialog->font());
+  EXPECT_EQ(geometry(4).width(), qt_backend::MapDialogRect(units, 0, 0, 20, 10).width());
 }
 
 TEST(QtDialog, ItemTextIsCutToSizeMinusOneAndNeverInsideACharacter) {
