@@ -13,6 +13,7 @@
 
 #include "phys52.h"
 #include "profile.h"
+#include "resource.h"
 #include "saver_instance.h"
 #include "trace.h"
 
@@ -39,14 +40,14 @@ constexpr unsigned SettingBufferSize = 32;
 constexpr int StoredFileNameSize = 40;
 constexpr char DefaultParamFile[] = "default.tmr";
 
-constexpr int IdSlow = 121;
-constexpr int IdMedium = 122;
-constexpr int IdFast = 123;
-constexpr int IdShowFrame = 102;
-constexpr int IdFileName = 104;
-constexpr int IdStartWithFile = 105;
-constexpr int IdBrowse = 106;
-constexpr int IdStartRandom = 107;
+constexpr int IdSlow = IDC_SLOW;
+constexpr int IdMedium = IDC_MEDIUM;
+constexpr int IdFast = IDC_FAST;
+constexpr int IdShowFrame = IDC_SHOW_FRAME;
+constexpr int IdFileName = IDC_FILE_NAME;
+constexpr int IdStartWithFile = IDC_START_WITH_FILE;
+constexpr int IdBrowse = IDC_BROWSE;
+constexpr int IdStartRandom = IDC_START_RANDOM;
 
 std::string startFileOverride;
 bool startFileOverridden = false;

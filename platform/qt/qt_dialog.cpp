@@ -1,6 +1,7 @@
 // Dialogs on Qt: built from the templates of the embedded resource script, run modally by the
 // framework's own message pump; the dialog-item operations; the file-open dialog.
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,20 +10,32 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QStyleFactory>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <qdrawutil.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "qt_backend.h"
 #include "qt_dialog.h"
 #include "resource_script.h"
 
-extern const char TesmarResourceScript[];  // the script, embedded at build time
+// Embedded at build time: the script and the control ids it includes.
+extern const char TesmarResourceScript[];
+extern const char TesmarResourceIds[];
 
 namespace qt_backend {
 namespace {
@@ -49,21 +62,62 @@ QString WithoutMnemonics(const std::string& text) {
   return shown;
 }
 
-// Plain (not automatic) check boxes and radio buttons change only when the program says so.
-class TManualCheckBox : public QCheckBox {
+// Check boxes and radio buttons with the system's small box and short gap before the text: the
+// template's widths leave room for those, and the stock style's box and gap take half as much again.
+class TDialogButtonStyle : public QProxyStyle {
  public:
-  using QCheckBox::QCheckBox;
-
- protected:
-  void nextCheckState() override {}
+  using QProxyStyle::QProxyStyle;
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    switch (metric) {
+      case PM_IndicatorWidth:
+      case PM_IndicatorHeight:
+      case PM_ExclusiveIndicatorWidth:
+      case PM_ExclusiveIndicatorHeight:
+        return std::min(13, widget ? widget->fontMetrics().height() : 13);
+      case PM_CheckBoxLabelSpacing:
+      case PM_RadioButtonLabelSpacing:
+        return 4;
+      default:
+        return QProxyStyle::pixelMetric(metric, option, widget);
+    }
+  }
 };
 
-class TManualRadioButton : public QRadioButton {
+// One for all dialogs, over the application's own style and owned by the application, which
+// outlives them.
+QStyle* DialogButtonStyle() {
+  static QPointer<QStyle> style;
+  if (!style) {
+    style = new TDialogButtonStyle(QStyleFactory::create(QApplication::style()->name()));
+    style->setParent(qApp);
+  }
+  return style;
+}
+
+// A group box whose title sits on the top line of its frame, as the system draws it.
+class TGroupFrame : public QGroupBox {
  public:
-  using QRadioButton::QRadioButton;
+  using QGroupBox::QGroupBox;
+
+  // Where the title goes: one average character in from the left, as tall as the font.
+  QRect TitleRect() const {
+    const QFontMetrics metrics = fontMetrics();
+    const int indent = metrics.averageCharWidth();
+    return QRect(indent, 0, std::min(metrics.horizontalAdvance(title()), width() - 2 * indent), metrics.height());
+  }
 
  protected:
-  void nextCheckState() override {}
+  void paintEvent(QPaintEvent*) override {
+    QStylePainter painter(this);
+    const QRect titleRect = TitleRect();
+    // An etched line, drawn here because styles put their frame below the title. It stops short of
+    // the title on either side.
+    if (!titleRect.isEmpty()) painter.setClipRegion(QRegion(rect()).subtracted(titleRect.adjusted(-2, 0, 2, 0)));
+    qDrawShadeRect(&painter, rect().adjusted(0, titleRect.height() / 2, 0, 0), palette(), true, 1, 0);
+    painter.setClipping(false);
+    painter.drawItemText(titleRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextShowMnemonic, palette(), isEnabled(),
+                         title(), QPalette::WindowText);
+  }
 };
 
 QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& control) {
@@ -76,7 +130,7 @@ QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& con
   };
   switch (control.Kind) {
     case Kind::GroupBox: {
-      auto* box = new QGroupBox(text, &dialog);
+      auto* box = new TGroupFrame(text, &dialog);
       box->setFocusPolicy(Qt::NoFocus);
       return box;
     }
@@ -91,24 +145,19 @@ QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& con
       QObject::connect(button, &QPushButton::clicked, button, command);
       return button;
     }
-    case Kind::CheckBox:
-    case Kind::AutoCheckBox:
-    case Kind::ThreeState:
-    case Kind::AutoThreeState: {
-      const bool automatic = control.Kind == Kind::AutoCheckBox || control.Kind == Kind::AutoThreeState;
-      QCheckBox* box = automatic ? new QCheckBox(text, &dialog) : new TManualCheckBox(text, &dialog);
-      box->setTristate(control.Kind == Kind::ThreeState || control.Kind == Kind::AutoThreeState);
+    case Kind::AutoCheckBox: {
+      auto* box = new QCheckBox(text, &dialog);
+      box->setStyle(DialogButtonStyle());
       QObject::connect(box, &QCheckBox::clicked, box, command);
       return box;
     }
-    case Kind::RadioButton:
     case Kind::AutoRadioButton: {
-      const bool automatic = control.Kind == Kind::AutoRadioButton;
-      QRadioButton* radio = automatic ? new QRadioButton(text, &dialog) : new TManualRadioButton(text, &dialog);
+      auto* radio = new QRadioButton(text, &dialog);
+      radio->setStyle(DialogButtonStyle());
       // Exclusion follows the template's groups, not Qt's one group per parent.
       radio->setAutoExclusive(false);
-      QObject::connect(radio, &QRadioButton::clicked, radio, [owner, automatic, id, command] {
-        if (automatic) owner->ClickedRadio(id);
+      QObject::connect(radio, &QRadioButton::clicked, radio, [owner, id, command] {
+        owner->ClickedRadio(id);
         command();
       });
       return radio;
@@ -116,18 +165,12 @@ QWidget* MakeControl(TWindowWidget& dialog, const resource_script::TControl& con
     case Kind::Edit: {
       auto* edit = new QLineEdit(text, &dialog);
       edit->setFrame((control.Style & resource_script::StyleBorder) != 0);
-      if (control.Style & 0x20) edit->setEchoMode(QLineEdit::Password);  // ES_PASSWORD
-      if (control.Style & 0x800) edit->setReadOnly(true);                 // ES_READONLY
-      if ((control.Style & 0x3) == 1) edit->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-      if ((control.Style & 0x3) == 2) edit->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
       return edit;
     }
     case Kind::Static: {
       auto* label = new QLabel(WithoutMnemonics(control.Text), &dialog);
-      label->setWordWrap((control.Style & 0xF) != 0xC);  // SS_LEFTNOWORDWRAP
-      const Qt::Alignment horizontal =
-          (control.Style & 0x3) == 1 ? Qt::AlignHCenter : ((control.Style & 0x3) == 2 ? Qt::AlignRight : Qt::AlignLeft);
-      label->setAlignment(horizontal | Qt::AlignTop);
+      label->setWordWrap(true);
+      label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return label;
     }
   }
@@ -155,28 +198,85 @@ QFont DialogFont(const resource_script::TDialog& dialog) {
 }  // namespace
 
 TDialogUnits DialogUnitsOf(const QFont& font) {
-  const QFontMetrics metrics(font);
-  // The system's average character width: the alphabet's width over 52, rounded.
-  const int alphabet = metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-  TDialogUnits units{(alphabet / 26 + 1) / 2, metrics.height()};
+  const QFontMetricsF metrics(font);
+  // The system's average character width, the alphabet's width over 52, kept with its fraction: the
+  // system rounds it for its bitmap font, but an outline font's texts grow with the fraction.
+  TDialogUnits units{
+      metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) / 52,
+      std::round(metrics.height())};
   // Without usable fonts, fall back on the base units of the classic 8-point dialog font.
-  if (units.BaseX <= 0 || units.BaseY <= 0) units = TDialogUnits{6, 13};
+  if (!(units.BaseX > 0) || !(units.BaseY > 0)) units = TDialogUnits{6, 13};
   return units;
 }
 
 QRect MapDialogRect(const TDialogUnits& units, int x, int y, int width, int height) {
-  const auto map = [](int value, int base, int divisor) {
-    const long long scaled = static_cast<long long>(value) * base;
-    return static_cast<int>((scaled >= 0 ? scaled + divisor / 2 : scaled - divisor / 2) / divisor);
+  const auto map = [](int value, double base, int divisor) {
+    return static_cast<int>(std::lround(value * base / divisor));
   };
   return QRect(map(x, units.BaseX, 4), map(y, units.BaseY, 8), map(width, units.BaseX, 4),
                map(height, units.BaseY, 8));
 }
 
+int ControlTextRoom(const QWidget& control) {
+  QStyle* style = control.style();
+  QStyleOptionButton option;
+  option.initFrom(&control);
+  if (qobject_cast<const QCheckBox*>(&control)) {
+    return style->subElementRect(QStyle::SE_CheckBoxContents, &option, &control).width();
+  }
+  if (qobject_cast<const QRadioButton*>(&control)) {
+    return style->subElementRect(QStyle::SE_RadioButtonContents, &option, &control).width();
+  }
+  if (qobject_cast<const QPushButton*>(&control)) {
+    return style->subElementRect(QStyle::SE_PushButtonContents, &option, &control).width();
+  }
+  if (const auto* box = dynamic_cast<const TGroupFrame*>(&control)) return box->TitleRect().width();
+  if (const auto* label = qobject_cast<const QLabel*>(&control)) return label->contentsRect().width();
+  return std::numeric_limits<int>::max();  // edit fields scroll
+}
+
+int ControlTextWidth(const QWidget& control) {
+  QString text;
+  if (const auto* button = qobject_cast<const QAbstractButton*>(&control)) text = button->text();
+  if (const auto* box = qobject_cast<const QGroupBox*>(&control)) text = box->title();
+  if (const auto* label = qobject_cast<const QLabel*>(&control)) text = label->text();
+  return control.fontMetrics().horizontalAdvance(text);
+}
+
+namespace {
+// Widens the check boxes, radio buttons and labels whose text does not fit, as far as the next
+// control to their right, the frame of the group box around them or the dialog's edge allows.
+void GrowToText(TWindowWidget& dialog) {
+  constexpr int FrameGap = 2;
+  for (const TControl& control : dialog.Controls) {
+    QWidget& widget = *control.Widget;
+    const bool grows = qobject_cast<QCheckBox*>(&widget) || qobject_cast<QRadioButton*>(&widget) ||
+                       qobject_cast<QLabel*>(&widget);
+    const int missing = ControlTextWidth(widget) - ControlTextRoom(widget);
+    if (!grows || missing <= 0) continue;
+    const QRect own = widget.geometry();
+    int limit = dialog.width();
+    for (const TControl& other : dialog.Controls) {
+      const QRect box = other.Widget->geometry();
+      if (other.Widget == &widget || box.bottom() < own.top() || box.top() > own.bottom()) continue;
+      if (qobject_cast<QGroupBox*>(other.Widget) && box.contains(own)) {
+        limit = std::min(limit, box.left() + box.width() - FrameGap);
+      } else if (box.left() > own.left()) {
+        limit = std::min(limit, box.left());
+      }
+    }
+    const int width = std::min(own.width() + missing, limit - own.left());
+    if (width > own.width()) widget.resize(width, own.height());
+  }
+}
+}  // namespace
+
 const resource_script::TScript& ProgramResources() {
   static const resource_script::TScript script = [] {
     try {
-      return resource_script::Parse(TesmarResourceScript);
+      return resource_script::Parse(TesmarResourceScript, [](std::string_view name) {
+        return name == "resource.h" ? std::optional<std::string_view>(TesmarResourceIds) : std::nullopt;
+      });
     } catch (const resource_script::TScriptError& error) {
       FrameworkTrace(error.what());
       return resource_script::TScript{};
@@ -228,6 +328,7 @@ TWindowWidget* BuildDialog(const resource_script::TDialog& dialogTemplate, QWidg
     dialog->Controls.push_back(TControl{control.Id, groups[i],
                                         control.Kind == resource_script::TControlKind::AutoRadioButton, widget});
   }
+  GrowToText(*dialog);
   return dialog;
 }
 

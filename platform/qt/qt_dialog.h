@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QFont>
+#include <QWidget>
 #include <QRect>
 #include <QStringList>
 
@@ -17,12 +18,17 @@ class TWindowWidget;
 
 // The base units of a dialog font: the average character width and the character height in pixels.
 struct TDialogUnits {
-  int BaseX = 0;
-  int BaseY = 0;
+  double BaseX = 0;
+  double BaseY = 0;
 };
 TDialogUnits DialogUnitsOf(const QFont& font);
 // Dialog units to pixels: x * BaseX / 4 and y * BaseY / 8, rounded as the system rounds them.
 QRect MapDialogRect(const TDialogUnits& units, int x, int y, int width, int height);
+
+// The width a dialog control has for its text, and the width its text takes; edit fields, whose
+// text scrolls, have room for any.
+int ControlTextRoom(const QWidget& control);
+int ControlTextWidth(const QWidget& control);
 
 // The resource script compiled into the program; empty (and traced) if it cannot be read.
 const resource_script::TScript& ProgramResources();

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app_test_support.h"
+#include "resource.h"
 #include "trace_recorder.h"
 
 namespace {
@@ -23,7 +24,7 @@ class SettingsDialog : public SaverFilesTest {
   }
   static std::string FileField(const TScrnSavDlg& dialog) {
     char text[300] = "";
-    dialog.GetDlgItemText(104, text, sizeof text);
+    dialog.GetDlgItemText(IDC_FILE_NAME, text, sizeof text);
     return text;
   }
   static std::vector<UINT> Checks(const TScrnSavDlg& dialog, std::initializer_list<int> ids) {
@@ -35,9 +36,9 @@ class SettingsDialog : public SaverFilesTest {
 
 TEST_F(SettingsDialog, WithoutASettingsFileShowsItsDefaultsAndOkStoresThem) {
   auto dialog = Open();
-  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{0, 1, 0}));
-  EXPECT_EQ(dialog->IsDlgButtonChecked(102), 1u);
-  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{0, 1}));
+  EXPECT_EQ(Checks(*dialog, {IDC_SLOW, IDC_MEDIUM, IDC_FAST}), (std::vector<UINT>{0, 1, 0}));
+  EXPECT_EQ(dialog->IsDlgButtonChecked(IDC_SHOW_FRAME), 1u);
+  EXPECT_EQ(Checks(*dialog, {IDC_START_WITH_FILE, IDC_START_RANDOM}), (std::vector<UINT>{0, 1}));
   EXPECT_EQ(FileField(*dialog), "default.tmr");
 
   Command(*dialog, IDOK);
@@ -51,15 +52,15 @@ TEST_F(SettingsDialog, WithoutASettingsFileShowsItsDefaultsAndOkStoresThem) {
 TEST_F(SettingsDialog, ShowsTheStoredSettingsAndStoresWhatTheUserChanged) {
   WriteSettings({{"Speed", "0"}, {"Frame_on", "0"}, {"what_file", "0"}, {"param_file", "mine.tmr extra"}});
   auto dialog = Open();
-  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{1, 0, 0}));
-  EXPECT_EQ(dialog->IsDlgButtonChecked(102), 0u);
-  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{1, 0}));
+  EXPECT_EQ(Checks(*dialog, {IDC_SLOW, IDC_MEDIUM, IDC_FAST}), (std::vector<UINT>{1, 0, 0}));
+  EXPECT_EQ(dialog->IsDlgButtonChecked(IDC_SHOW_FRAME), 0u);
+  EXPECT_EQ(Checks(*dialog, {IDC_START_WITH_FILE, IDC_START_RANDOM}), (std::vector<UINT>{1, 0}));
   EXPECT_EQ(FileField(*dialog), "mine.tmr");
 
-  dialog->CheckRadioButton(121, 123, 123);
-  dialog->CheckDlgButton(102, BST_CHECKED);
-  dialog->CheckRadioButton(105, 107, 107);
-  dialog->SetDlgItemText(104, "");
+  dialog->CheckRadioButton(IDC_SLOW, IDC_FAST, IDC_FAST);
+  dialog->CheckDlgButton(IDC_SHOW_FRAME, BST_CHECKED);
+  dialog->CheckRadioButton(IDC_START_WITH_FILE, IDC_START_RANDOM, IDC_START_RANDOM);
+  dialog->SetDlgItemText(IDC_FILE_NAME, "");
   Command(*dialog, IDOK);
   EXPECT_EQ(Setting("Speed"), "2");
   EXPECT_EQ(Setting("Frame_on"), "1");
@@ -70,8 +71,8 @@ TEST_F(SettingsDialog, ShowsTheStoredSettingsAndStoresWhatTheUserChanged) {
 TEST_F(SettingsDialog, OddStoredValuesShowNoSpeedAndStartWithTheFile) {
   WriteSettings({{"Speed", "5"}, {"what_file", "3"}, {"param_file", ""}});
   auto dialog = Open();
-  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{0, 0, 0}));
-  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{1, 0}));
+  EXPECT_EQ(Checks(*dialog, {IDC_SLOW, IDC_MEDIUM, IDC_FAST}), (std::vector<UINT>{0, 0, 0}));
+  EXPECT_EQ(Checks(*dialog, {IDC_START_WITH_FILE, IDC_START_RANDOM}), (std::vector<UINT>{1, 0}));
   EXPECT_EQ(FileField(*dialog), "");
   Command(*dialog, IDOK);
   EXPECT_EQ(Setting("Speed"), "2");
@@ -82,14 +83,14 @@ TEST_F(SettingsDialog, OddStoredValuesShowNoSpeedAndStartWithTheFile) {
 TEST_F(SettingsDialog, ValuesWithNoNumberLeaveTheirSettingsAsTheyWere) {
   WriteSettings({{"Speed", "fast"}, {"Frame_on", "x"}, {"what_file", " -"}});
   auto dialog = Open();
-  EXPECT_EQ(Checks(*dialog, {121, 122, 123}), (std::vector<UINT>{0, 1, 0}));
-  EXPECT_EQ(dialog->IsDlgButtonChecked(102), 0u);
-  EXPECT_EQ(Checks(*dialog, {105, 107}), (std::vector<UINT>{1, 0}));
+  EXPECT_EQ(Checks(*dialog, {IDC_SLOW, IDC_MEDIUM, IDC_FAST}), (std::vector<UINT>{0, 1, 0}));
+  EXPECT_EQ(dialog->IsDlgButtonChecked(IDC_SHOW_FRAME), 0u);
+  EXPECT_EQ(Checks(*dialog, {IDC_START_WITH_FILE, IDC_START_RANDOM}), (std::vector<UINT>{1, 0}));
 }
 
 TEST_F(SettingsDialog, CancelAndTheCloseBoxStoreNothing) {
   auto cancelled = Open();
-  cancelled->CheckRadioButton(121, 123, 121);
+  cancelled->CheckRadioButton(IDC_SLOW, IDC_FAST, IDC_SLOW);
   Command(*cancelled, IDCANCEL);
   EXPECT_EQ(cancelled->GetReturnValue(), IDCANCEL);
   EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
@@ -115,7 +116,7 @@ TEST_F(SettingsDialog, BrowseOffersParameterFilesAndOkStoresTheChoiceCut) {
     return IDOK;
   });
   auto dialog = Open();
-  Command(*dialog, 106);
+  Command(*dialog, IDC_BROWSE);
   ASSERT_EQ(offers.size(), 1u);
   EXPECT_EQ(offers[0].Flags, 0x1804u);
   EXPECT_EQ(offers[0].Filter, "Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*");
@@ -136,7 +137,7 @@ TEST_F(SettingsDialog, ABrowseThatIsCancelledLeavesTheField) {
     return IDCANCEL;
   });
   auto dialog = Open();
-  Command(*dialog, 106);
+  Command(*dialog, IDC_BROWSE);
   EXPECT_EQ(FileField(*dialog), "default.tmr");
 }
 

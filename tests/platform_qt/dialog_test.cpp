@@ -2,11 +2,13 @@
 // (ids, texts, layout, groups, check states, text cut to size), commands, modal runs, file dialog.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QImage>
 #include <QKeyEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include "framework.h"
 #include "qt_backend.h"
 #include "qt_dialog.h"
+#include "resource.h"
 #include "resource_script.h"
 
 namespace {
@@ -41,20 +44,20 @@ TEST(ResourceScript, EmbeddedScriptHoldsTheSettingsDialogInTemplateOrder) {
     int X, Y, Width, Height;
   };
   const TExpected expected[] = {
-      {115, TControlKind::GroupBox, "Speed", 6, 4, 98, 51},
-      {121, TControlKind::AutoRadioButton, "Slow", 12, 16, 48, 12},
-      {122, TControlKind::AutoRadioButton, "Medium", 12, 28, 48, 12},
-      {123, TControlKind::AutoRadioButton, "Fast", 12, 40, 48, 12},
-      {1, TControlKind::DefPushButton, "OK", 120, 8, 48, 14},
-      {2, TControlKind::PushButton, "Cancel", 120, 40, 48, 14},
-      {101, TControlKind::GroupBox, "Graphic settings", 4, 56, 164, 24},
-      {102, TControlKind::AutoCheckBox, "Show Frame", 8, 64, 52, 12},
-      {103, TControlKind::GroupBox, "Parameter file", 4, 80, 164, 40},
-      {104, TControlKind::Edit, "default.tmr", 48, 88, 116, 12},
-      {105, TControlKind::AutoRadioButton, "Start with", 8, 90, 40, 8},
-      {107, TControlKind::AutoRadioButton, "Start with random parameters", 8, 104, 108, 8},
-      {106, TControlKind::PushButton, "Browse...", 128, 104, 36, 12},
-      {109, TControlKind::Edit, "0", 100, 65, 28, 12},
+      {IDC_SPEED_GROUP, TControlKind::GroupBox, "Speed", 6, 4, 98, 51},
+      {IDC_SLOW, TControlKind::AutoRadioButton, "Slow", 12, 16, 48, 12},
+      {IDC_MEDIUM, TControlKind::AutoRadioButton, "Medium", 12, 28, 48, 12},
+      {IDC_FAST, TControlKind::AutoRadioButton, "Fast", 12, 40, 48, 12},
+      {IDOK, TControlKind::DefPushButton, "OK", 120, 8, 48, 14},
+      {IDCANCEL, TControlKind::PushButton, "Cancel", 120, 40, 48, 14},
+      {IDC_GRAPHIC_GROUP, TControlKind::GroupBox, "Graphic settings", 4, 56, 164, 24},
+      {IDC_SHOW_FRAME, TControlKind::AutoCheckBox, "Show Frame", 8, 64, 52, 12},
+      {IDC_PARAMETER_GROUP, TControlKind::GroupBox, "Parameter file", 4, 80, 164, 40},
+      {IDC_FILE_NAME, TControlKind::Edit, "default.tmr", 48, 88, 116, 12},
+      {IDC_START_WITH_FILE, TControlKind::AutoRadioButton, "Start with", 8, 90, 40, 8},
+      {IDC_START_RANDOM, TControlKind::AutoRadioButton, "Start with random parameters", 8, 104, 108, 8},
+      {IDC_BROWSE, TControlKind::PushButton, "Browse...", 128, 104, 36, 12},
+      {IDC_REINIT_MINUTES, TControlKind::Edit, "0", 100, 65, 28, 12},
       {-1, TControlKind::Static, "Reinit after", 64, 66, 36, 12},
       {-1, TControlKind::Static, "min.", 131, 66, 16, 12},
   };
@@ -76,65 +79,68 @@ TEST(ResourceScript, EmbeddedScriptHoldsTheSettingsDialogInTemplateOrder) {
   EXPECT_EQ(qt_backend::ProgramResources().Icons.size(), 1u);
 }
 
-TEST(ResourceScript, UnknownControlKindsAndNamesFailLoudly) {
-  const char* listBox = "X DIALOG 0, 0, 10, 10\nBEGIN\n  LISTBOX 5, 1, 1, 8, 8\nEND\n";
-  try {
-    resource_script::Parse(listBox);
-    FAIL() << "a list box was accepted";
-  } catch (const resource_script::TScriptError& error) {
-    EXPECT_NE(std::string(error.what()).find("line 3"), std::string::npos) << error.what();
-    EXPECT_NE(std::string(error.what()).find("unknown control kind 'LISTBOX'"), std::string::npos) << error.what();
-  }
+TEST(ResourceScript, AnythingTheReaderCannotShowFailsWithItsLine) {
+  const auto failure = [](const char* script, const resource_script::TIncludeFiles& includes = {}) {
+    try {
+      resource_script::Parse(script, includes);
+    } catch (const resource_script::TScriptError& error) {
+      return std::string(error.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(failure("X DIALOG 0, 0, 10, 10\nBEGIN\n  LISTBOX 5, 1, 1, 8, 8\nEND\n"),
+            "resource script line 3: unknown control kind 'LISTBOX'");
+  EXPECT_EQ(failure("#include \"ids.h\"\n\n#define B 2\n", [](std::string_view) { return "\n#define A A\n"; }),
+            "ids.h line 2: #define A must name one number");
   const char* broken[] = {
       "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", IDC_MISSING, 1, 1, 8, 8\nEND\n",
       "X DIALOG 0, 0, 10, 10\nBEGIN\n  CONTROL \"a\", 1, \"COMBOBOX\", 0, 1, 1, 8, 8\nEND\n",
       "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a, 1, 1, 1, 8, 8\nEND\n",
+      "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\"b\", 1, 1, 1, 8, 8\nEND\n",
+      "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", 1, 1, 1, 8\nEND\n",
       "X DIALOG 0, 0, 10, 10\nBEGIN\n  LTEXT \"a\", 1, 1, 1, 8, 8\n",
-      "#define A A\nX DIALOG 0, 0, 10, A\nBEGIN\nEND\n",
-      "#ifdef X\nX DIALOG 0, 0, 10, 10\nBEGIN\nEND\n",
-      "X MENU\nBEGIN\nEND\n",
+      "X DIALOG 0, 0, 10, 99999999999\nBEGIN\nEND\n",
+      "X DIALOGEX 0, 0, 10, 10\nBEGIN\nEND\n",
+      "X DIALOG 0, 0, 10, 10\nLANGUAGE 9, 1\nBEGIN\nEND\n",
+      "X DIALOG 0, 0, 10, 10\n{\n}\n",
+      "#define A (1 + 2)\n",
+      "#ifdef X\n#endif\n",
+      "#include \"ids.h\"\n",
   };
-  for (const char* script : broken) EXPECT_THROW(resource_script::Parse(script), resource_script::TScriptError) << script;
+  for (const char* script : broken) EXPECT_NE(failure(script), "accepted") << script;
+  // A header that includes itself ends instead of recursing.
+  EXPECT_NE(failure("#include \"self.h\"\n", [](std::string_view) { return "#include \"self.h\"\n"; }), "accepted");
 }
 
-TEST(ResourceScript, HostileScriptsFailInsteadOfRunningAway) {
-  // Deep nesting would exhaust the stack; doubling macros would take 2^30 steps.
-  const std::string deep = "X DIALOG 0, 0, 10, " + std::string(100000, '(') + "1\nBEGIN\nEND\n";
-  EXPECT_THROW(resource_script::Parse(deep), resource_script::TScriptError);
-  std::string doubling;
-  for (int i = 0; i < 30; ++i) {
-    const std::string next = "M" + std::to_string(i + 1);
-    doubling += "#define M" + std::to_string(i) + " (" + next + "|" + next + ")\n";
-  }
-  doubling += "#define M30 1\nX DIALOG 0, 0, 10, M0\nBEGIN\nEND\n";
-  EXPECT_THROW(resource_script::Parse(doubling), resource_script::TScriptError);
-}
-
-TEST(ResourceScript, DefinesStyleExpressionsAndGenericControls) {
+TEST(ResourceScript, IdsFromTheIncludedHeaderAndTheSystemsStyleNames) {
   const char* script =
-      "#include <windows.h>\n"
-      "#define IDC_NAME 40 /* a field */\n"
-      "#define IDC_NEXT (IDC_NAME + 1)\n"
-      "N DIALOGEX 1, 2, 30, 40, 0\n"
-      "FONT 9, \"Tahoma\", 400, 0, 1\n"
-      "{\n"
-      "  EDITTEXT IDC_NAME, 1, 2, 3, 4, ES_AUTOHSCROLL | NOT WS_TABSTOP\n"
-      "  CONTROL \"Say \"\"hi\"\"\", IDC_NEXT, \"Button\", BS_AUTOCHECKBOX | WS_TABSTOP, 5, 6, 7, 8\n"
-      "  RTEXT \"r\", -1, 0, 0, 1, 1, NOT WS_GROUP\n"
-      "}\n";
-  const resource_script::TScript parsed = resource_script::Parse(script);
-  const resource_script::TDialog* dialog = parsed.FindDialog("n");
+      "#include <windows.h>\r\n"
+      "#include \"ids.h\" // the ids\r\n"
+      "IDD_X DIALOG 1, 2, 30, 40\r\n"
+      "FONT 9, \"Sans, // not a comment\"\r\n"
+      "BEGIN\r\n"
+      "  CONTROL \"Say \"\"hi\"\"\", IDC_NAME, \"edit\", ES_AUTOHSCROLL | WS_BORDER, 5, 6, 7, 8\r\n"
+      "  LTEXT \"r\", -1, 0, 0, 1, 1\r\n"
+      "  AUTORADIOBUTTON \"a\", IDOK, 0, 0, 1, 1, WS_GROUP\r\n"
+      "END\r\n";
+  const resource_script::TScript parsed = resource_script::Parse(script, [](std::string_view name) {
+    return name == "ids.h" ? std::optional<std::string_view>("#pragma once\n#define IDC_NAME 0x28\n") : std::nullopt;
+  });
+  const resource_script::TDialog* dialog = parsed.FindDialog("idd_x");
   ASSERT_NE(dialog, nullptr);
+  // Without STYLE a dialog is a bordered popup with a system menu.
+  EXPECT_EQ(dialog->Style, 0x80000000u | resource_script::StyleBorder | resource_script::StyleSysMenu);
+  EXPECT_EQ(dialog->FontFace, "Sans, // not a comment");
   ASSERT_EQ(dialog->Controls.size(), 3u);
-  EXPECT_EQ(dialog->Controls[0].Id, 40);
-  EXPECT_EQ(dialog->Controls[0].Style & 0x80u, 0x80u);
-  EXPECT_EQ(dialog->Controls[0].Style & resource_script::StyleTabStop, 0u);
-  EXPECT_EQ(dialog->Controls[0].Style & resource_script::StyleBorder, resource_script::StyleBorder);
-  EXPECT_EQ(dialog->Controls[1].Id, 41);
-  EXPECT_EQ(dialog->Controls[1].Kind, TControlKind::AutoCheckBox);
-  EXPECT_EQ(dialog->Controls[1].Text, "Say \"hi\"");
-  EXPECT_EQ(dialog->Controls[2].Style & resource_script::StyleGroup, 0u);
-  EXPECT_EQ(dialog->FontFace, "Tahoma");
+  const resource_script::TControl& edit = dialog->Controls[0];
+  EXPECT_EQ(edit.Kind, TControlKind::Edit);
+  EXPECT_EQ(edit.Text, "Say \"hi\"");
+  EXPECT_EQ(edit.Id, 40);
+  EXPECT_EQ(edit.Style, 0x40000000u | resource_script::StyleVisible | resource_script::StyleBorder | 0x80u);
+  EXPECT_EQ((std::vector<int>{edit.X, edit.Y, edit.Width, edit.Height}), (std::vector<int>{5, 6, 7, 8}));
+  EXPECT_EQ(dialog->Controls[1].Id, -1);
+  EXPECT_EQ(dialog->Controls[2].Id, IDOK);
+  EXPECT_EQ(dialog->Controls[2].Style & resource_script::StyleTabStop, resource_script::StyleTabStop);
 }
 
 // --- the dialog -------------------------------------------------------------------------------
@@ -152,7 +158,7 @@ class TSettingsDialog : public TDialog {
   void SetupWindow() override {
     TDialog::SetupWindow();
     // The controls exist by now.
-    SetupSawEdit = qt_backend::WidgetOf(GetHandle())->Control(104) != nullptr;
+    SetupSawEdit = qt_backend::WidgetOf(GetHandle())->Control(IDC_FILE_NAME) != nullptr;
     if (OnSetup) OnSetup(*this);
   }
   bool SetupSawEdit = false;
@@ -163,7 +169,7 @@ class TSettingsDialog : public TDialog {
 const TResponseTable& TSettingsDialog::ResponseTable() {
   static const TResponseEntry entries[] = {
       RespondCommand<&TDialog::CmCancel>(IDCANCEL),
-      RespondCommand<&TSettingsDialog::CmBrowse>(106),
+      RespondCommand<&TSettingsDialog::CmBrowse>(IDC_BROWSE),
   };
   static const TResponseTable table{entries, std::size(entries), &TDialog::ResponseTable()};
   return table;
@@ -181,21 +187,21 @@ TEST(QtDialog, BuiltFromTheTemplateWithItsTextsLayoutAndFocusOrder) {
   EXPECT_EQ(widget.windowTitle(), "Tesmar v1.3");
   const qt_backend::TDialogUnits units = qt_backend::DialogUnitsOf(widget.font());
   EXPECT_EQ(widget.size(), qt_backend::MapDialogRect(units, 0, 0, 172, 150).size());
-  EXPECT_EQ(widget.Control(115)->Widget->geometry(), qt_backend::MapDialogRect(units, 6, 4, 98, 51));
+  EXPECT_EQ(widget.Control(IDC_SPEED_GROUP)->Widget->geometry(), qt_backend::MapDialogRect(units, 6, 4, 98, 51));
 
   char text[64];
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, sizeof text), 11);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, sizeof text), 11);
   EXPECT_STREQ(text, "default.tmr");
-  dialog.GetDlgItemText(109, text, sizeof text);
+  dialog.GetDlgItemText(IDC_REINIT_MINUTES, text, sizeof text);
   EXPECT_STREQ(text, "0");
-  dialog.GetDlgItemText(106, text, sizeof text);
+  dialog.GetDlgItemText(IDC_BROWSE, text, sizeof text);
   EXPECT_STREQ(text, "Browse...");
   EXPECT_EQ(dialog.GetDlgItemText(999, text, sizeof text), 0);
   EXPECT_STREQ(text, "");
 
   // Tab visits the controls in the template's order (group boxes and labels take no focus).
   std::vector<int> order;
-  QWidget* first = widget.Control(121)->Widget;
+  QWidget* first = widget.Control(IDC_SLOW)->Widget;
   QWidget* next = first;
   do {
     for (const qt_backend::TControl& control : widget.Controls) {
@@ -203,7 +209,57 @@ TEST(QtDialog, BuiltFromTheTemplateWithItsTextsLayoutAndFocusOrder) {
     }
     next = next->nextInFocusChain();
   } while (next != first && order.size() < 40);
-  EXPECT_EQ(order, (std::vector<int>{121, 122, 123, 1, 2, 102, 104, 105, 107, 106, 109}));
+  EXPECT_EQ(order, (std::vector<int>{IDC_SLOW, IDC_MEDIUM, IDC_FAST, IDOK, IDCANCEL, IDC_SHOW_FRAME, IDC_FILE_NAME,
+                                     IDC_START_WITH_FILE, IDC_START_RANDOM, IDC_BROWSE, IDC_REINIT_MINUTES}));
+}
+
+TEST(QtDialog, EveryTextShowsWholeAndGroupTitlesSitOnTheirFrameLine) {
+  TSettingsDialog dialog;
+  ASSERT_TRUE(dialog.Create());
+  const qt_backend::TWindowWidget& widget = *qt_backend::WidgetOf(dialog.GetHandle());
+  for (const qt_backend::TControl& control : widget.Controls) {
+    EXPECT_LE(qt_backend::ControlTextWidth(*control.Widget), qt_backend::ControlTextRoom(*control.Widget))
+        << "control " << control.Id << " at " << control.Widget->geometry().x() << ", "
+        << control.Widget->geometry().y();
+  }
+
+  // The frame's top line, looked for at the right end, passes through the title's height.
+  QWidget& group = *widget.Control(IDC_SPEED_GROUP)->Widget;
+  const QImage picture = group.grab().toImage();
+  const QRgb background = picture.pixel(picture.width() / 2, picture.height() / 2);
+  int line = -1;
+  for (int y = 0; y < picture.height() && line < 0; ++y) {
+    if (picture.pixel(picture.width() - 4, y) != background) line = y;
+  }
+  EXPECT_GT(line, 0);
+  EXPECT_LT(line, group.fontMetrics().height());
+}
+
+TEST(QtDialog, ATextTooWideGrowsItsControlAsFarAsTheTemplateLeavesRoom) {
+  const char* script =
+      "X DIALOG 0, 0, 200, 80\n"
+      "BEGIN\n"
+      "  GROUPBOX \"Group\", 1, 2, 2, 120, 50\n"
+      "  AUTOCHECKBOX \"A check box with a long text\", 2, 6, 12, 20, 10\n"
+      "  AUTORADIOBUTTON \"A radio button with a long text\", 3, 6, 26, 20, 10\n"
+      "  LTEXT \"Next\", 4, 40, 26, 20, 10\n"
+      "  LTEXT \"A label far longer than the dialog is wide, which cannot fit\", 5, 100, 60, 20, 10\n"
+      "END\n";
+  const resource_script::TScript parsed = resource_script::Parse(script);
+  std::unique_ptr<qt_backend::TWindowWidget> dialog(qt_backend::BuildDialog(parsed.Dialogs.front(), nullptr));
+  const auto geometry = [&dialog](int id) { return dialog->Control(id)->Widget->geometry(); };
+  const QRect group = geometry(1);
+  // Alone on its line inside the group: as wide as its text, within the frame.
+  EXPECT_EQ(qt_backend::ControlTextWidth(*dialog->Control(2)->Widget),
+            qt_backend::ControlTextRoom(*dialog->Control(2)->Widget));
+  EXPECT_LT(geometry(2).right(), group.right());
+  // Up to the next control on its line.
+  EXPECT_EQ(geometry(3).left() + geometry(3).width(), geometry(4).left());
+  // Up to the dialog's edge, and no further.
+  EXPECT_EQ(geometry(5).left() + geometry(5).width(), dialog->width());
+  // A text that fits leaves its control as the template has it.
+  const qt_backend::TDialogUnits units = qt_backend::DialogUnitsOf(dialog->font());
+  EXPECT_EQ(geometry(4).width(), qt_backend::MapDialogRect(units, 0, 0, 20, 10).width());
 }
 
 TEST(QtDialog, ItemTextIsCutToSizeMinusOneAndNeverInsideACharacter) {
@@ -211,52 +267,52 @@ TEST(QtDialog, ItemTextIsCutToSizeMinusOneAndNeverInsideACharacter) {
   ASSERT_TRUE(dialog.Create());
   char text[8];
   std::memset(text, 'x', sizeof text);
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 5), 4);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 5), 4);
   EXPECT_STREQ(text, "defa");
   EXPECT_EQ(text[5], 'x');  // nothing written past the size
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 1), 0);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 1), 0);
   EXPECT_STREQ(text, "");
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 0), 0);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 0), 0);
 
-  dialog.SetDlgItemText(104, "a\xC3\xA9z");  // "aéz": the é takes two bytes
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 3), 1);
+  dialog.SetDlgItemText(IDC_FILE_NAME, "a\xC3\xA9z");  // "aéz": the é takes two bytes
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 3), 1);
   EXPECT_STREQ(text, "a");
-  EXPECT_EQ(dialog.GetDlgItemText(104, text, 4), 3);
+  EXPECT_EQ(dialog.GetDlgItemText(IDC_FILE_NAME, text, 4), 3);
   EXPECT_STREQ(text, "a\xC3\xA9");
 }
 
 TEST(QtDialog, RadioGroupsExcludeWithinTheirGroupOnly) {
   TSettingsDialog dialog;
   ASSERT_TRUE(dialog.Create());
-  dialog.CheckRadioButton(121, 123, 122);
-  dialog.CheckRadioButton(105, 107, 107);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(121), BST_UNCHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(122), BST_CHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(107), BST_CHECKED);
+  dialog.CheckRadioButton(IDC_SLOW, IDC_FAST, IDC_MEDIUM);
+  dialog.CheckRadioButton(IDC_START_WITH_FILE, IDC_START_RANDOM, IDC_START_RANDOM);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_SLOW), BST_UNCHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_MEDIUM), BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_START_RANDOM), BST_CHECKED);
 
   // A click on an automatic radio button clears the others of its group and nothing else.
-  Button(dialog, 123)->click();
-  EXPECT_EQ(dialog.IsDlgButtonChecked(122), BST_UNCHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(123), BST_CHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(107), BST_CHECKED);
-  Button(dialog, 123)->click();  // clicking the checked one keeps it checked
-  EXPECT_EQ(dialog.IsDlgButtonChecked(123), BST_CHECKED);
+  Button(dialog, IDC_FAST)->click();
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_MEDIUM), BST_UNCHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FAST), BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_START_RANDOM), BST_CHECKED);
+  Button(dialog, IDC_FAST)->click();  // clicking the checked one keeps it checked
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_FAST), BST_CHECKED);
 
   // An id outside the range clears the whole range.
-  dialog.CheckRadioButton(121, 123, 0);
-  for (int id : {121, 122, 123}) EXPECT_EQ(dialog.IsDlgButtonChecked(id), BST_UNCHECKED);
+  dialog.CheckRadioButton(IDC_SLOW, IDC_FAST, 0);
+  for (int id : {IDC_SLOW, IDC_MEDIUM, IDC_FAST}) EXPECT_EQ(dialog.IsDlgButtonChecked(id), BST_UNCHECKED);
 
-  dialog.CheckDlgButton(102, BST_CHECKED);
-  EXPECT_EQ(dialog.IsDlgButtonChecked(102), BST_CHECKED);
-  Button(dialog, 102)->click();
-  EXPECT_EQ(dialog.IsDlgButtonChecked(102), BST_UNCHECKED);
+  dialog.CheckDlgButton(IDC_SHOW_FRAME, BST_CHECKED);
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_SHOW_FRAME), BST_CHECKED);
+  Button(dialog, IDC_SHOW_FRAME)->click();
+  EXPECT_EQ(dialog.IsDlgButtonChecked(IDC_SHOW_FRAME), BST_UNCHECKED);
 }
 
 TEST(QtDialog, ButtonsAndKeysReachTheResponseTableAsCommands) {
   commands.clear();
   TSettingsDialog dialog;
   ASSERT_TRUE(dialog.Create());
-  Button(dialog, 106)->click();
+  Button(dialog, IDC_BROWSE)->click();
   qt_backend::PumpMessages();
   EXPECT_EQ(commands, (std::vector<std::string>{"browse"}));
 
@@ -289,7 +345,7 @@ TEST(QtDialog, ExecuteRunsModallyAndReturnsTheCodeCloseWindowGave) {
     // The user picks "Fast" and presses OK a little later.
     QTimer::singleShot(20, [handle] {
       qt_backend::TWindowWidget* widget = qt_backend::WidgetOf(handle);
-      qobject_cast<QAbstractButton*>(widget->Control(123)->Widget)->click();
+      qobject_cast<QAbstractButton*>(widget->Control(IDC_FAST)->Widget)->click();
       qobject_cast<QAbstractButton*>(widget->Control(IDOK)->Widget)->click();
     });
   };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "framework.h"
+#include "resource.h"
 #include "scratch.h"
 #include "win32_internal.h"
 
@@ -144,7 +145,8 @@ TEST(Dialog, ProgramTemplateHasTheSettingsControls) {
   std::vector<std::string> texts;
   ProbeDialog dialog(
       [&](ProbeDialog& d) {
-        for (int id : {121, 122, 123, 102, 104, 105, 107, 106, 109, IDOK, IDCANCEL}) {
+        for (int id : {IDC_SLOW, IDC_MEDIUM, IDC_FAST, IDC_SHOW_FRAME, IDC_FILE_NAME, IDC_START_WITH_FILE,
+                       IDC_START_RANDOM, IDC_BROWSE, IDC_REINIT_MINUTES, IDOK, IDCANCEL}) {
           char text[64] = "?";
           if (GetDlgItem(d.GetHandle(), id)) d.GetDlgItemText(id, text, sizeof text);
           texts.push_back(text);

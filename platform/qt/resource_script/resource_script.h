@@ -1,8 +1,10 @@
-// A reader for the resource script (.rc) that holds the program's dialog templates and icon, so that
-// the Linux build shows the dialogs the Windows build compiles from the same file. Free of Qt.
+// A reader for the program's resource script (the settings dialog and the icon), so that the Linux
+// build shows the dialog the Windows build compiles from the same file. Free of Qt.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -10,25 +12,13 @@
 
 namespace resource_script {
 
-// A script this reader cannot take: the message names the line and what is wrong with it.
+// A script this reader cannot take: the message names the file, the line and what is wrong.
 class TScriptError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-enum class TControlKind {
-  GroupBox,
-  PushButton,
-  DefPushButton,
-  CheckBox,
-  AutoCheckBox,
-  ThreeState,
-  AutoThreeState,
-  RadioButton,
-  AutoRadioButton,
-  Edit,
-  Static,
-};
+enum class TControlKind { GroupBox, PushButton, DefPushButton, AutoCheckBox, AutoRadioButton, Edit, Static };
 
 struct TControl {
   TControlKind Kind = TControlKind::Static;
@@ -36,14 +26,12 @@ struct TControl {
   int Id = 0;
   int X = 0, Y = 0, Width = 0, Height = 0;  // dialog units
   std::uint32_t Style = 0;                   // with the statement's default style
-  std::uint32_t ExStyle = 0;
 };
 
 struct TDialog {
   std::string Name;
   int X = 0, Y = 0, Width = 0, Height = 0;  // dialog units
   std::uint32_t Style = 0;
-  std::uint32_t ExStyle = 0;
   std::string Caption;
   int FontSize = 0;  // points; 0 when the script names no font
   std::string FontFace;
@@ -63,8 +51,13 @@ struct TScript {
   const TDialog* FindDialog(std::string_view name) const;
 };
 
-// Raises TScriptError for anything it does not understand, an unknown control kind among them.
-TScript Parse(std::string_view text);
+// The text of a file the script includes with #include "name", or nothing when there is none.
+using TIncludeFiles = std::function<std::optional<std::string_view>(std::string_view name)>;
+
+// Takes what the program's script uses: #include, #define of numbers, ICON, and DIALOG with STYLE,
+// CAPTION, FONT and the script's kinds of control. Raises TScriptError for anything else.
+// #include <...> names the system's headers, whose constants the reader knows.
+TScript Parse(std::string_view text, const TIncludeFiles& includes = {});
 
 // The group of each control: a group starts at a control with WS_GROUP and runs to the next one.
 std::vector<int> ControlGroups(const TDialog& dialog);
