@@ -1,6 +1,7 @@
 // Reading the hosts' command line: which window to draw into and the one-run choices.
 #include "host_options.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,7 +46,8 @@ bool ReadableFile(const std::string& path) {
 }  // namespace
 
 bool ReadWindowId(const char* text, unsigned long& id) {
-  if (!text || !*text || *text == '-' || *text == '+' || *text == ' ') return false;
+  // strtoull would skip any leading white space and take a sign; an id is the number alone.
+  if (!text || !*text || *text == '-' || *text == '+' || std::isspace(static_cast<unsigned char>(*text))) return false;
   char* end = nullptr;
   errno = 0;
   const unsigned long long value = std::strtoull(text, &end, 0);

@@ -1,5 +1,6 @@
 // Fuzzes the private-profile reader and writer: any bytes read back unchanged; a written key is
-// readable afterwards and every other section's lines survive the write.
+// readable afterwards, every other section's lines survive the write, and an edited document looks
+// keys up as a fresh reading of its text does.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -50,6 +51,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const auto kept = reread.Get(other, "k");
       check(kept.has_value() && *kept == otherValue);
     }
+    // The edited document finds what a fresh reading of its text finds, after a removal too.
+    check(document.Get(section, key) == stored);
+    check(document.Get(other, "k") == reread.Get(other, "k"));
+    check(document.Remove(section, key));
+    const IniDocument removed = IniDocument::Parse(document.Serialize());
+    check(document.Get(section, key) == removed.Get(section, key));
+    check(document.Get(other, "k") == removed.Get(other, "k"));
   }
   return 0;
 }

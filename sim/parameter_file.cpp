@@ -12,7 +12,6 @@
 
 namespace {
 
-constexpr char section[] = "tes-mar_ScreenSaver";
 constexpr char default_file[] = "default.tmr";
 constexpr unsigned value_size = 200;  // each value is read into a buffer of this many characters
 constexpr unsigned key_size = 64;
@@ -89,10 +88,21 @@ struct value_text {
 
 }  // namespace
 
+const char sim3d::pars_section[] = "tes-mar_ScreenSaver";
+
 void sim3d::get_pars(const char* name) {
   if (name == nullptr || name[0] == '\0') return;
   try {
-    TProfile profile(section, name);
+    TProfile profile(pars_section, name);
+    get_pars(profile);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+void sim3d::get_pars(TProfile& profile) {
+  try {
     char value[value_size];
     char key[key_size];
     float numbers[3];
@@ -167,7 +177,16 @@ void sim3d::get_pars(const char* name) {
 void sim3d::set_pars(const char* name) {
   const char* file = (name == nullptr || name[0] == '\0') ? default_file : name;
   try {
-    TProfile profile(section, file);
+    TProfile profile(pars_section, file);
+    set_pars(profile);
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+  }
+}
+
+void sim3d::set_pars(TProfile& profile) {
+  try {
     char key[key_size];
 
     value_text constant;

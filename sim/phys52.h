@@ -4,6 +4,8 @@
 
 #include "drawing.h"
 
+class TProfile;
+
 // The engine's trace hook: the step and the constructor name what they are about to do.
 void engine_trace(const char* label);
 
@@ -110,4 +112,9 @@ class sim3d {
   // Parameter files; an empty name reads nothing, and writes "default.tmr". The name is not changed.
   void get_pars(const char* name);
   void set_pars(const char* name);
+  // The same over a profile already open on the parameter section (tests and fuzz targets read
+  // and write text in memory this way).
+  void get_pars(TProfile& profile);
+  void set_pars(TProfile& profile);
+  static const char pars_section[];
 };

@@ -3,12 +3,21 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TProfile {
  public:
   // The file name is looked up on the system's file search; a name not found there is placed
   // in the Windows directory (on Linux its stand-in).
   TProfile(const char* section, const char* fileName);
+  // The Linux back end's profile over text in memory, for tests and fuzz targets: no file is read or
+  // written; WriteString edits the text, which Text() returns.
+  struct TInMemory {
+    std::string_view Text;
+  };
+  TProfile(const char* section, TInMemory source);
+  std::string Text() const;
+
   ~TProfile();  // commits what WriteString stored
   TProfile(const TProfile&) = delete;
   TProfile& operator=(const TProfile&) = delete;

@@ -111,7 +111,8 @@ TEST(HostCommandLine, RefusesBadInputWithOneLine) {
   EXPECT_EQ(Read({"--root"}, "junk").Command, THostCommand::Error);
   EXPECT_EQ(Read({"--root"}, "0x12junk").Command, THostCommand::Error);
   unsigned long id = 0;
-  for (const char* text : {"", " 12", "12 ", "+12", "0x", "4294967296", "99999999999999999999999", "1e3"}) {
+  for (const char* text :
+       {"", " 12", "\t12", "\n12", "12 ", "+12", "0x", "4294967296", "99999999999999999999999", "1e3"}) {
     EXPECT_FALSE(ReadWindowId(text, id)) << text;
   }
   EXPECT_TRUE(ReadWindowId("4294967295", id));

@@ -128,4 +128,21 @@ TEST(IniDocument, RemovesAKeyLine) {
   EXPECT_EQ(document.Serialize(), "[a]\ny=2\n");
 }
 
+// Lookups remember the section found last; edits before, inside and after it must not mislead them.
+TEST(IniDocument, FindsKeysAfterEditsAroundTheSectionFoundLast) {
+  IniDocument document = IniDocument::Parse("[a]\nx=1\n[b]\ny=2\n[b]\nz=3\n");
+  EXPECT_EQ(document.Get("b", "y"), "2");
+  EXPECT_TRUE(document.Set("a", "w", "0"));  // a line before the section
+  EXPECT_TRUE(document.Set("b", "v", "4"));  // a line at its end
+  EXPECT_EQ(document.Get("b", "y"), "2");
+  EXPECT_EQ(document.Get("b", "v"), "4");
+  EXPECT_EQ(document.Get("b", "z"), std::nullopt);  // the second [b] stays hidden
+  EXPECT_TRUE(document.Remove("a", "x"));
+  EXPECT_TRUE(document.Remove("b", "y"));
+  EXPECT_TRUE(document.Set("c", "u", "5"));  // a new section after it
+  EXPECT_EQ(document.Get("b", "v"), "4");
+  EXPECT_EQ(document.Get("a", "w"), "0");
+  EXPECT_EQ(document.Serialize(), "[a]\nw=0\n[b]\nv=4\n[b]\nz=3\n\n[c]\nu=5\n");
+}
+
 }  // namespace

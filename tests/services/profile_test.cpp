@@ -43,6 +43,19 @@ TEST_F(Profile, ReadsTheFileAndCommitsWritesOnceAtTheEnd) {
   EXPECT_EQ(fs::status(file).permissions(), fs::perms::owner_read | fs::perms::owner_write);
 }
 
+TEST_F(Profile, AProfileInMemoryEditsItsTextAndTouchesNoFile) {
+  {
+    TProfile profile("s", TProfile::TInMemory{"[s]\r\nk = 'v'\r\n"});
+    EXPECT_EQ(Value(profile, "K"), "v");
+    EXPECT_TRUE(profile.WriteString("n", "1"));
+    EXPECT_TRUE(profile.Flush());
+    EXPECT_EQ(profile.Text(), "[s]\r\nk = 'v'\r\nn=1\r\n");
+    EXPECT_EQ(profile.GetFileName(), "");
+  }
+  EXPECT_TRUE(FolderListing(Work).empty());
+  EXPECT_FALSE(fs::exists(WindowsDirectory()));
+}
+
 TEST_F(Profile, GetStringCutsToTheBufferAndFallsBackToTheDefault) {
   WriteBytes(Work / "p.tmr", "[s]\nname=abcdef\nsum=a=b\n");
   TProfile profile("s", (Work / "p.tmr").c_str());

@@ -75,6 +75,17 @@ TEST(XscreensaverList, MakesAListFromTheSystemsWhenTheFileHasNone) {
   EXPECT_EQ(alone, "programs:\t\t\t\t\t\t\t\t      \\\n\t\t\t\ttesmar --root\t\t\t\t    \\n\n");
 }
 
+// A last line that ends in a continuation would swallow a new resource: the daemon would not see
+// the list, and the next run would add it again.
+TEST(XscreensaverList, ANewListDoesNotContinueAnUnfinishedLastLine) {
+  bool listed = true;
+  const std::string made = AddProgramEntry("textURL:\thttps://example.org \\\n", "tesmar --root", "", listed);
+  EXPECT_FALSE(listed);
+  EXPECT_EQ(made.rfind("textURL:\thttps://example.org \\\n\nprograms:", 0), 0u);
+  EXPECT_EQ(AddProgramEntry(made, "tesmar --root", "", listed), made);
+  EXPECT_TRUE(listed);
+}
+
 TEST(XscreensaverList, WritesTheFileOnlyWhenItChanges) {
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tesmar-xscreensaver-list-test";
   std::filesystem::remove_all(folder);

@@ -1,6 +1,8 @@
 // Parsing, lookup and line-preserving edits of private-profile (INI) text.
 #include "ini_document.h"
 
+#include <algorithm>
+
 namespace {
 
 constexpr std::string_view kBlanks = " \t\r\v\f";
@@ -57,6 +59,25 @@ LineInfo Classify(std::string_view text) {
 
 }  // namespace
 
+void IniDocument::Line::Classify() {
+  const LineInfo info = ::Classify(text);
+  kind = info.kind == LineKind::Section ? Kind::Section : info.kind == LineKind::Key ? Kind::Key : Kind::Other;
+  const auto offset = [&](std::string_view part) {
+    return part.empty() ? 0 : static_cast<std::size_t>(part.data() - text.data());
+  };
+  nameBegin = offset(info.name);
+  nameSize = info.name.size();
+  valueBegin = offset(info.value);
+  valueSize = info.value.size();
+  nameKey = NameKey(Name());
+}
+
+std::size_t IniDocument::NameKey(std::string_view name) {
+  std::size_t key = name.size();
+  for (char c : name) key = key * 31 + static_cast<unsigned char>(LowerAscii(c));
+  return key;
+}
+
 IniDocument IniDocument::Parse(std::string_view bytes) {
   IniDocument document;
   if (bytes.substr(0, kByteOrderMark.size()) == kByteOrderMark) {
@@ -64,6 +85,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
     bytes.remove_prefix(kByteOrderMark.size());
   }
   bool styleKnown = false;
+  document.Lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
   while (!bytes.empty()) {
     const auto newline = bytes.find('\n');
     Line line;
@@ -82,6 +104,7 @@ IniDocument IniDocument::Parse(std::string_view bytes) {
       }
       bytes.remove_prefix(newline + 1);
     }
+    line.Classify();
     document.Lines.push_back(std::move(line));
   }
   return document;
@@ -115,12 +138,19 @@ bool IniDocument::IsStorableValue(std::string_view value) { return !HasLineBreak
 std::optional<IniDocument::SectionRange> IniDocument::FindSection(std::string_view section) const {
   const std::string_view wanted = Trim(section);
   if (wanted.empty()) return std::nullopt;
+  const std::size_t wantedKey = NameKey(wanted);
+  const auto matches = [&](const Line& line) {
+    return line.nameKey == wantedKey && line.kind == Kind::Section && EqualNoCase(line.Name(), wanted);
+  };
+  // No section of the name can come before the one found last: lines added later are keys, or
+  // sections of names not found.
+  if (LastSection && matches(Lines[LastSection->header])) return LastSection;
   for (std::size_t i = 0; i < Lines.size(); ++i) {
-    const LineInfo info = Classify(Lines[i].text);
-    if (info.kind != LineKind::Section || !EqualNoCase(info.name, wanted)) continue;
+    if (!matches(Lines[i])) continue;
     std::size_t end = i + 1;
-    while (end < Lines.size() && Classify(Lines[end].text).kind != LineKind::Section) ++end;
-    return SectionRange{i, end};
+    while (end < Lines.size() && Lines[end].kind != Kind::Section) ++end;
+    LastSection = SectionRange{i, end};
+    return LastSection;
   }
   return std::nullopt;
 }
@@ -128,24 +158,30 @@ std::optional<IniDocument::SectionRange> IniDocument::FindSection(std::string_vi
 std::optional<std::size_t> IniDocument::FindKey(const SectionRange& range, std::string_view key) const {
   const std::string_view wanted = Trim(key);
   if (wanted.empty()) return std::nullopt;
+  const std::size_t wantedKey = NameKey(wanted);
   for (std::size_t i = range.header + 1; i < range.end; ++i) {
-    const LineInfo info = Classify(Lines[i].text);
-    if (info.kind == LineKind::Key && EqualNoCase(info.name, wanted)) return i;
+    if (Lines[i].nameKey == wantedKey && Lines[i].kind == Kind::Key && EqualNoCase(Lines[i].Name(), wanted)) return i;
   }
   return std::nullopt;
 }
 
 std::optional<std::string> IniDocument::Get(std::string_view section, std::string_view key) const {
+  const auto value = View(section, key);
+  if (!value) return std::nullopt;
+  return std::string(*value);
+}
+
+std::optional<std::string_view> IniDocument::View(std::string_view section, std::string_view key) const {
   const auto range = FindSection(section);
   if (!range) return std::nullopt;
   const auto index = FindKey(*range, key);
   if (!index) return std::nullopt;
-  std::string_view value = Classify(Lines[*index].text).value;
+  std::string_view value = Lines[*index].Value();
   // The platform's reader drops one pair of quotes around a value.
   if (value.size() >= 2 && value.front() == value.back() && (value.front() == '"' || value.front() == '\'')) {
     value = value.substr(1, value.size() - 2);
   }
-  return std::string(value);
+  return value;
 }
 
 std::string_view IniDocument::NewLineEnding() const { return UsesCrLf ? "\r\n" : "\n"; }
@@ -153,12 +189,27 @@ std::string_view IniDocument::NewLineEnding() const { return UsesCrLf ? "\r\n" :
 void IniDocument::InsertLine(std::size_t index, std::string text) {
   // A line inserted after the file's unterminated last line must not run on from it.
   if (index > 0 && Lines[index - 1].ending.empty()) Lines[index - 1].ending = NewLineEnding();
-  Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(index), Line{std::move(text), std::string(NewLineEnding())});
+  Line line{std::move(text), std::string(NewLineEnding())};
+  line.Classify();
+  if (LastSection) {
+    if (line.kind == Kind::Section) {
+      LastSection.reset();
+    } else if (index <= LastSection->header) {
+      ++LastSection->header;
+      ++LastSection->end;
+    } else if (index <= LastSection->end) {
+      ++LastSection->end;
+    }
+  }
+  Lines.insert(Lines.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
 }
 
 bool IniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   if (!IsStorableSection(section) || !IsStorableKey(key) || !IsStorableValue(value)) return false;
-  const std::string newKeyLine = std::string(Trim(key)) + "=" + std::string(value);
+  const std::string_view name = Trim(key);
+  std::string newKeyLine;
+  newKeyLine.reserve(name.size() + 1 + value.size());
+  newKeyLine.append(name).append("=").append(value);
 
   const auto range = FindSection(section);
   if (!range) {
@@ -174,13 +225,17 @@ bool IniDocument::Set(std::string_view section, std::string_view key, std::strin
     std::size_t valueStart = text.find('=') + 1;
     while (valueStart < text.size() && (text[valueStart] == ' ' || text[valueStart] == '\t')) ++valueStart;
     text.replace(valueStart, text.npos, value);
+    Lines[*index].Classify();
     return true;
   }
 
   // After the section's last key, so trailing blank lines and comments stay where they were.
   std::size_t insertAt = range->header + 1;
-  for (std::size_t i = range->header + 1; i < range->end; ++i) {
-    if (Classify(Lines[i].text).kind == LineKind::Key) insertAt = i + 1;
+  for (std::size_t i = range->end; i > range->header + 1; --i) {
+    if (Lines[i - 1].kind == Kind::Key) {
+      insertAt = i;
+      break;
+    }
   }
   InsertLine(insertAt, newKeyLine);
   return true;
@@ -192,5 +247,7 @@ bool IniDocument::Remove(std::string_view section, std::string_view key) {
   const auto index = FindKey(*range, key);
   if (!index) return false;
   Lines.erase(Lines.begin() + static_cast<std::ptrdiff_t>(*index));
+  // The removed line was a key of the range found above, which is the one kept.
+  if (LastSection) --LastSection->end;
   return true;
 }

@@ -72,6 +72,7 @@ struct TProfile::TState {
   std::string Section;
   std::string FileName;             // resolved once; empty when no usable name was given
   bool InWindowsDirectory = false;  // placed there by the search: the folder may still have to be made
+  bool InMemory = false;            // no file behind it: writes edit Document alone
   IniDocument Document;             // the file as read, with this object's writes applied
   // The writes in order (no value: remove the key), replayed on the file as it is at commit time so
   // that changes another profile object made meanwhile are kept.
@@ -95,6 +96,14 @@ TProfile::TProfile(const char* section, const char* fileName) : State(std::make_
   if (ReadWholeFile(State->FileName, bytes) == ReadResult::Read) State->Document = IniDocument::Parse(bytes);
 }
 
+TProfile::TProfile(const char* section, TInMemory source) : State(std::make_unique<TState>()) {
+  State->Section = section ? section : "";
+  State->InMemory = true;
+  State->Document = IniDocument::Parse(source.Text);
+}
+
+std::string TProfile::Text() const { return State->Document.Serialize(); }
+
 TProfile::~TProfile() {
   try {
     Flush();
@@ -104,10 +113,10 @@ TProfile::~TProfile() {
 }
 
 bool TProfile::GetString(const char* key, char* buffer, unsigned size, const char* defaultValue) {
-  std::optional<std::string> value;
-  if (key) value = State->Document.Get(State->Section, key);
+  std::optional<std::string_view> value;
+  if (key) value = State->Document.View(State->Section, key);
   if (buffer && size > 0) {
-    const char* text = value ? value->c_str() : (defaultValue ? defaultValue : "");
+    const char* text = value ? value->data() : (defaultValue ? defaultValue : "");
     const std::size_t length = value ? value->size() : std::strlen(text);
     const std::size_t copied = length < size - 1 ? length : size - 1;
     std::memcpy(buffer, text, copied);
@@ -117,14 +126,14 @@ bool TProfile::GetString(const char* key, char* buffer, unsigned size, const cha
 }
 
 bool TProfile::WriteString(const char* key, const char* value) {
-  if (State->FileName.empty() || !key) return false;
+  if ((State->FileName.empty() && !State->InMemory) || !key) return false;
   if (value) {
     if (!State->Document.Set(State->Section, key, value)) return false;
-    State->Pending.emplace_back(key, std::string(value));
+    if (!State->InMemory) State->Pending.emplace_back(key, std::string(value));
   } else {
     // A missing value removes the key, as the platform's writer does.
     State->Document.Remove(State->Section, key);
-    State->Pending.emplace_back(key, std::nullopt);
+    if (!State->InMemory) State->Pending.emplace_back(key, std::nullopt);
   }
   return true;
 }

@@ -119,6 +119,11 @@ std::string AddProgramEntry(const std::string& text, const std::string& entry, c
     }
     std::string added = text;
     if (!added.empty() && added.back() != '\n') added += '\n';
+    // A last line that ends in a continuation would take the new resource in as part of its own.
+    if (!lines.empty() &&
+        ContinuesOnNextLine(std::string_view(text).substr(lines.back().Begin, lines.back().End - lines.back().Begin))) {
+      added += '\n';
+    }
     added += "programs:\t\t\t\t\t\t\t\t      \\\n";
     std::string list = systemList;
     // The system's last entry continues on to ours.
