@@ -1,6 +1,7 @@
 // Fuzzes the parameter file's writer against its reader: a state the engine can hold, written and read
 // back into a fresh random state, gives every value as "%f" wrote it, so a saver that starts from its
 // last file goes on where it stopped.
+#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -38,11 +39,14 @@ class TFractions {
   std::size_t Offset = 0;
 };
 
-// What a reader of the written text gets: the value as "%f" shows it, read back as a float.
+// What a reader of the written text gets: the value as "%f" shows it, read back as a float. to_chars
+// with a precision prints as printf does, at a fraction of its cost under the sanitizers.
 float written(float value) {
   char text[64];
-  std::snprintf(text, sizeof text, "%f", static_cast<double>(value));
-  return std::strtof(text, nullptr);
+  const auto end = std::to_chars(text, text + sizeof text, static_cast<double>(value), std::chars_format::fixed, 6).ptr;
+  float read = 0;
+  std::from_chars(text, end, read);
+  return read;
 }
 
 void expect(float read, float value) { check(read == value); }
@@ -58,9 +62,6 @@ sim3d& engine() {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   TFractions input(data, size);
   sim3d& sim = engine();
-  sim.ball_density = 0.001f;
-  set_fixed_random_seed(1);
-  sim.init_set();
 
   // Values inside what the reader accepts, never so small that six decimals show them as 0.
   sim.gravitation_constant = input.Signed(0.001, 1000);
@@ -88,7 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   sim.set_pars(profile);
   const std::string text = profile.Text();
 
+  // Every value read must come from the text, not from what the engine held.
   sim.ball_density = 0.001f;
+  set_fixed_random_seed(1);
   sim.init_set();
   TProfile reread(sim3d::pars_section, TProfile::TInMemory{text});
   sim.get_pars(reread);

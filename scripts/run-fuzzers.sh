@@ -23,7 +23,9 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 # A smaller quarantine than the default 256 MB: freed memory is reused within a few seconds instead
 # of every allocation faulting in a fresh page, which halves the rate of the readers that allocate.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=32
+# Five frames of each allocation's stack instead of 30: a report still names the allocating code,
+# and the readers that allocate per line run a tenth faster.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:quarantine_size_mb=32:malloc_context_size=5
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$root/fuzz/lsan.supp:print_suppressions=0
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen

@@ -79,7 +79,7 @@ class TUnpacedApp : public TMyScrnSavApp {
  public:
   TUnpacedApp() : TMyScrnSavApp(AppName) {}
 
-  long Run(TMyScrnSavWindow& window, double seconds, const std::function<void()>& settle) {
+  long RunFor(TMyScrnSavWindow& window, double seconds, const std::function<void()>& settle) {
     ScrnSavWindow = &window;
     Frames = 0;
     Deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
@@ -233,7 +233,7 @@ int Measure(const TOptions& options, char* program) {
   double fps = 0;
   if (!closed && options.FpsSeconds > 0) {
     const auto start = Clock::now();
-    const long count = application.Run(*window, static_cast<double>(options.FpsSeconds), [&] {
+    const long count = application.RunFor(*window, static_cast<double>(options.FpsSeconds), [&] {
       if (display) XSync(display, False);
     });
     fps = static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - start).count();

@@ -5,14 +5,17 @@
 
 namespace {
 
-constexpr std::string_view kBlanks = " \t\r\v\f";
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+// Plain tests rather than find_first_of and its relatives, which look each character up in the set
+// with a library call.
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
 std::string_view Trim(std::string_view text) {
-  const auto first = text.find_first_not_of(kBlanks);
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(kBlanks);
-  return text.substr(first, last - first + 1);
+  std::size_t first = 0, last = text.size();
+  while (first < last && IsBlank(text[first])) ++first;
+  while (last > first && IsBlank(text[last - 1])) --last;
+  return text.substr(first, last - first);
 }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
@@ -25,7 +28,9 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-bool HasLineBreak(std::string_view text) { return text.find_first_of(std::string_view("\r\n\0", 3)) != text.npos; }
+bool HasLineBreak(std::string_view text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; });
+}
 
 enum class LineKind { Other, Section, Key };
 
