@@ -243,13 +243,22 @@ int TDeviceDC::SetROP2(int mode) {
   }
 }
 
+// Starts a shape in the box left..right x top..bottom (normalised in place), noting what the pen can
+// reach around it; null when nothing of it is left or nothing can be drawn.
+static QPainter* BeginShape(TDeviceDC::TState& state, int& left, int& top, int& right, int& bottom,
+                            QRect& touched) {
+  if (!Box(left, top, right, bottom)) return nullptr;
+  const int margin = state.Reach();
+  touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
+  QPainter* painter = state.Begin(touched);
+  if (painter) state.ApplyTools(*painter, false);
+  return painter;
+}
+
 bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
-  if (!Box(left, top, right, bottom)) return false;
-  const int margin = State->Reach();
-  const QRect touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
-  QPainter* painter = State->Begin(touched);
+  QRect touched;
+  QPainter* painter = BeginShape(*State, left, top, right, bottom, touched);
   if (!painter) return false;
-  State->ApplyTools(*painter, false);
   const bool pen = State->HasPen();
   const int width = State->PenWidth();
   // The box covers left..right-1 and top..bottom-1; Qt's aliased outline of a w x h rectangle
@@ -269,12 +278,9 @@ bool TDeviceDC::Rectangle(int left, int top, int right, int bottom) {
 }
 
 bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
-  if (!Box(left, top, right, bottom)) return false;
-  const int margin = State->Reach();
-  const QRect touched = QRect(left, top, right - left, bottom - top).adjusted(-margin, -margin, margin, margin);
-  QPainter* painter = State->Begin(touched);
+  QRect touched;
+  QPainter* painter = BeginShape(*State, left, top, right, bottom, touched);
   if (!painter) return false;
-  State->ApplyTools(*painter, false);
   painter->drawEllipse(QRect(left, top, right - left - 1, bottom - top - 1));
   State->End(touched);
   return true;
