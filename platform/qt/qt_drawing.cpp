@@ -227,6 +227,8 @@ void TDeviceDC::RestorePen() { SelectObject(TPen(TColor(0, 0, 0), 1, PS_SOLID));
 void TDeviceDC::RestoreBrush() { SelectObject(TBrush(TColor(255, 255, 255))); }
 
 int TDeviceDC::SetROP2(int mode) {
+  // As the system does for a context it could not give: no previous mode, nothing changed.
+  if (!IsValid()) return 0;
   switch (mode) {
     case R2_BLACK:
     case R2_NOT:
@@ -287,6 +289,7 @@ bool TDeviceDC::Ellipse(int left, int top, int right, int bottom) {
 }
 
 bool TDeviceDC::MoveTo(int x, int y) {
+  if (!IsValid()) return false;
   State->Position = Limited(x, y);
   return true;
 }

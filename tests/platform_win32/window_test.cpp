@@ -1,15 +1,13 @@
-// Real windows: class registration, real messages dispatched to the response tables, the message
-// pump and loop of the application, and the window operations.
+// Real windows: class registration, the system's messages reaching the response tables through the
+// window procedure, the system's default processing, and the window operations.
 #include <gtest/gtest.h>
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "framework.h"
 
 namespace {
-constexpr UINT kThrow = WM_USER + 1;
 constexpr UINT kProbeCommand = 500;
 
 class ProbeWindow : public TFrameWindow {
@@ -26,7 +24,6 @@ class ProbeWindow : public TFrameWindow {
     TFrameWindow::SetupWindow();
     SetupHandles.push_back(GetHandle());
   }
-  void CleanupWindow() override { ++Cleanups; }
 
   void EvKeyDown(UINT key, UINT repeat, UINT flags) { Log.push_back("key " + Join(key, repeat, flags)); }
   void EvMouseMove(UINT flags, TPoint& point) { Log.push_back("move " + Join(flags, point.x, point.y)); }
@@ -36,12 +33,10 @@ class ProbeWindow : public TFrameWindow {
     Log.push_back("settext");
     DefaultProcessing();
   }
-  void EvThrow() { throw std::runtime_error("from a handler"); }
   void CmProbe() { Log.push_back("command"); }
 
   std::vector<std::string> Log;
   std::vector<HWND> SetupHandles;
-  int Cleanups = 0;
 
   DECLARE_WINDOW_RESPONSES()
 
@@ -55,20 +50,11 @@ const TResponseTable& ProbeWindow::ResponseTable() {
   static const TResponseEntry entries[] = {
       Respond<&ProbeWindow::EvKeyDown>(WM_KEYDOWN),   Respond<&ProbeWindow::EvMouseMove>(WM_MOUSEMOVE),
       Respond<&ProbeWindow::EvActivateApp>(WM_ACTIVATEAPP), Respond<&ProbeWindow::EvTimer>(WM_TIMER),
-      Respond<&ProbeWindow::EvSetText>(WM_SETTEXT),   Respond<&ProbeWindow::EvThrow>(kThrow),
+      Respond<&ProbeWindow::EvSetText>(WM_SETTEXT),
       RespondCommand<&ProbeWindow::CmProbe>(kProbeCommand),
   };
   static const TResponseTable table{entries, std::size(entries), &TFrameWindow::ResponseTable()};
   return table;
-}
-
-// Pumps until `done` or about two seconds have passed.
-template <class Done> bool PumpUntil(TApplication& application, Done done) {
-  for (int i = 0; i < 200 && !done(); ++i) {
-    application.PumpWaitingMessages();
-    if (!done()) Sleep(10);
-  }
-  return done();
 }
 
 class Windows : public ::testing::Test {
@@ -122,91 +108,6 @@ TEST_F(Windows, DefaultProcessingIsTheSystemsHandlingOfTheCurrentMessage) {
   EXPECT_EQ(SendMessageA(window.GetHandle(), WM_GETTEXTLENGTH, 0, 0), 7);
 }
 
-TEST_F(Windows, PostedMessagesAreHandledWhenThePumpRuns) {
-  ProbeWindow window;
-  ASSERT_TRUE(window.Create());
-  application.PumpWaitingMessages();
-  window.Log.clear();
-  EXPECT_TRUE(window.PostMessage(WM_KEYDOWN, 'A', MAKELPARAM(1, 0)));
-  EXPECT_TRUE(window.PostMessage(WM_TIMER, 7));
-  EXPECT_TRUE(window.Log.empty());
-  EXPECT_GE(application.PumpWaitingMessages(), 2);
-  EXPECT_EQ(window.Log, (std::vector<std::string>{"key 65 1 0", "timer 7"}));
-  EXPECT_EQ(application.PumpWaitingMessages(), 0);
-}
-
-TEST_F(Windows, WindowWithoutAHandlePostsNothing) {
-  ProbeWindow window;
-  EXPECT_FALSE(window.PostMessage(WM_CLOSE));
-  MSG message;
-  EXPECT_FALSE(PeekMessageA(&message, nullptr, WM_CLOSE, WM_CLOSE, PM_NOREMOVE));
-  EXPECT_FALSE(window.MoveWindow(TRect(0, 0, 10, 10)));
-  EXPECT_FALSE(window.KillTimer(1));
-  window.Invalidate();  // a null handle repaints every window, which is harmless
-}
-
-TEST_F(Windows, ClosingTheMainWindowDestroysItAndEndsTheLoop) {
-  auto* window = new ProbeWindow;
-  application.SetMainWindow(window);
-  ASSERT_TRUE(window->Create());
-  const HWND handle = window->GetHandle();
-  EXPECT_TRUE(window->PostMessage(WM_CLOSE));
-  ASSERT_TRUE(PumpUntil(application, [&] { return application.QuitReceived(); }));
-  EXPECT_EQ(application.QuitCode(), 0);
-  EXPECT_FALSE(IsWindow(handle));
-  EXPECT_EQ(window->GetHandle(), nullptr);
-  EXPECT_EQ(window->Cleanups, 1);
-}
-
-TEST_F(Windows, ClosingAnotherWindowDestroysItButTheLoopGoesOn) {
-  ProbeWindow window;
-  ASSERT_TRUE(window.Create());
-  SendMessageA(window.GetHandle(), WM_CLOSE, 0, 0);
-  EXPECT_EQ(window.GetHandle(), nullptr);
-  application.PumpWaitingMessages();
-  EXPECT_FALSE(application.QuitReceived());
-}
-
-class IdleApplication : public TApplication {
- public:
-  IdleApplication() : TApplication("tesmar-idle") {}
-  void InitMainWindow() override { SetMainWindow(new ProbeWindow); }
-  bool IdleAction(long idleCount) override {
-    Counts.push_back(idleCount);
-    if (Counts.size() == 3) GetMainWindow()->PostMessage(WM_TIMER, 1);
-    if (Counts.size() == 6) GetMainWindow()->PostMessage(WM_CLOSE);
-    // From the seventh call on the loop must wait for a message instead of spinning.
-    return Counts.size() < 6;
-  }
-  std::vector<long> Counts;
-};
-
-TEST(ApplicationLoop, RunShowsTheMainWindowCallsIdleActionAndReturnsTheQuitCode) {
-  IdleApplication application;
-  EXPECT_EQ(application.Run(), 0);
-  ASSERT_GE(application.Counts.size(), 6u);
-  // The timer message was dispatched after the third call, which restarts the count.
-  EXPECT_EQ(std::vector<long>(application.Counts.begin(), application.Counts.begin() + 5),
-            (std::vector<long>{0, 1, 2, 0, 1}));
-}
-
-TEST(ApplicationLoop, RunWithoutAMainWindowRaisesTheError) {
-  TApplication application("tesmar-empty");
-  EXPECT_THROW(application.Run(), TInvalidMainWindow);
-}
-
-// An exception cannot cross the system's frames; the pump raises it once DispatchMessage returned.
-TEST_F(Windows, ExceptionInAHandlerReachesThePumpsCaller) {
-  ProbeWindow window;
-  ASSERT_TRUE(window.Create());
-  application.PumpWaitingMessages();
-  window.PostMessage(kThrow);
-  window.PostMessage(WM_TIMER, 9);
-  EXPECT_THROW(application.PumpWaitingMessages(), std::runtime_error);
-  application.PumpWaitingMessages();  // the rest of the queue is still there
-  EXPECT_EQ(window.Log, std::vector<std::string>{"timer 9"});
-}
-
 TEST_F(Windows, MoveWindowSetsPositionAndSizeWithoutActivating) {
   ProbeWindow window;
   ASSERT_TRUE(window.Create());
@@ -221,49 +122,18 @@ TEST_F(Windows, MoveWindowSetsPositionAndSizeWithoutActivating) {
   EXPECT_EQ(GetActiveWindow(), before);
 }
 
-TEST_F(Windows, TimersStopAndUnknownTimersAreHarmless) {
+// An alias takes the system's title of the window; a top-level window given a parent takes an owner.
+TEST_F(Windows, AliasReadsTheTitleAndSetParentSetsTheOwner) {
   ProbeWindow window;
   ASSERT_TRUE(window.Create());
-  ASSERT_TRUE(SetTimer(window.GetHandle(), 5, 10, nullptr));
-  EXPECT_TRUE(window.KillTimer(5));
-  EXPECT_FALSE(window.KillTimer(5));
-  EXPECT_FALSE(window.KillTimer(77));
-  Sleep(30);
-  application.PumpWaitingMessages();
-  EXPECT_TRUE(window.Log.empty());
-}
-
-TEST_F(Windows, AliasLeavesTheWindowItWrapsAlone) {
-  ProbeWindow window;
-  ASSERT_TRUE(window.Create());
-  {
-    TWindow alias(window.GetHandle());
-    EXPECT_TRUE(alias.IsAlias());
-    EXPECT_EQ(alias.GetTitle(), "probe");
-    alias.Destroy();
-  }
-  EXPECT_TRUE(IsWindow(window.GetHandle()));
+  EXPECT_EQ(TWindow(window.GetHandle()).GetTitle(), "probe");
   const HWND handle = window.GetHandle();
-  {
-    ProbeWindow owned;
-    ASSERT_TRUE(owned.Create());
-    window.SetParent(&owned);  // a top-level window takes an owner
-    EXPECT_EQ(GetWindow(handle, GW_OWNER), owned.GetHandle());
-    window.SetParent(nullptr);
-    EXPECT_EQ(GetWindow(handle, GW_OWNER), nullptr);
-  }
+  ProbeWindow owned;
+  ASSERT_TRUE(owned.Create());
+  window.SetParent(&owned);
+  EXPECT_EQ(GetWindow(handle, GW_OWNER), owned.GetHandle());
+  window.SetParent(nullptr);
+  EXPECT_EQ(GetWindow(handle, GW_OWNER), nullptr);
 }
 
-TEST_F(Windows, MessageBoxGoesToTheHookWithTheApplicationNameAsDefaultCaption) {
-  std::vector<std::string> seen;
-  SetMessageBoxHook([&](const char* text, const char* caption, UINT type) {
-    seen.push_back(std::string(text) + "|" + caption + "|" + std::to_string(type));
-    return IDRETRY;
-  });
-  ProbeWindow window;
-  EXPECT_EQ(window.MessageBox("matherror occured", nullptr, MB_RETRYCANCEL), IDRETRY);
-  EXPECT_EQ(window.MessageBox("Disk error saving bitmap!", "caption"), IDRETRY);
-  SetMessageBoxHook({});
-  EXPECT_EQ(seen, (std::vector<std::string>{"matherror occured|tesmar-test|5", "Disk error saving bitmap!|caption|0"}));
-}
 }  // namespace

@@ -31,6 +31,16 @@ bool fitsTheSystem(const std::string& name) {
   return length < MAX_PATH;
 }
 
+// The system writes key and value as given: a line break or a key that reads as a section, a comment
+// or a key with a value in it would change other entries or lose this one.
+bool storable(const std::string& key, const char* value) {
+  const auto lineBreak = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
+  const std::size_t first = key.find_first_not_of(" \t");
+  if (first == std::string::npos || lineBreak(key) || key.find('=') != std::string::npos) return false;
+  if (key[first] == '[' || key[first] == ';' || key[first] == '#') return false;
+  return !value || !lineBreak(value);
+}
+
 void copyCut(const char* text, char* buffer, unsigned size) {
   const std::size_t length = std::min<std::size_t>(std::strlen(text), size - 1);
   std::memcpy(buffer, text, length);
@@ -73,7 +83,7 @@ bool TProfile::GetString(const char* key, char* buffer, unsigned size, const cha
 }
 
 bool TProfile::WriteString(const char* key, const char* value) {
-  if (!key || !State->Usable) return false;
+  if (!key || !State->Usable || !storable(key, value)) return false;
   // A null value would delete the key; storing means storing, so it is written empty.
   return WritePrivateProfileStringA(State->Section.c_str(), key, value ? value : "", State->FileName.c_str()) != 0;
 }
