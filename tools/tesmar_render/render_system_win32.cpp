@@ -1,14 +1,17 @@
 // tesmar-render on Windows: the framework needs no start-up here, since its windows stay hidden; the
-// system has no PNG encoder a console program can count on, so the PNG is written here, uncompressed.
-#include <io.h>
+// PNG comes from the system's imaging component.
+// First, so that <windows.h> comes in as system_api.h asks for it.
+#include "render_system.h"
 
-#include <algorithm>
+#include <io.h>
+#include <objbase.h>
+#include <wincodec.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
 
 #include "atomic_file.h"
-#include "render_system.h"
 
 struct TRenderSystem::TState {};
 
@@ -19,80 +22,64 @@ TRenderSystem::~TRenderSystem() = default;
 
 namespace {
 
-std::uint32_t Crc32(const std::string& bytes, std::size_t from) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = from; i < bytes.size(); ++i) {
-    crc ^= static_cast<unsigned char>(bytes[i]);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+// Releases a COM interface when it goes.
+template <class Interface>
+struct TReleased {
+  Interface* Pointer = nullptr;
+  ~TReleased() {
+    if (Pointer) Pointer->Release();
   }
-  return ~crc;
-}
+  Interface** operator&() { return &Pointer; }
+  Interface* operator->() const { return Pointer; }
+};
 
-void PutBigEndian(std::string& bytes, std::uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) bytes += static_cast<char>((value >> shift) & 0xFF);
-}
-
-void PutChunk(std::string& file, const char* type, const std::string& data) {
-  PutBigEndian(file, static_cast<std::uint32_t>(data.size()));
-  const std::size_t start = file.size();
-  file += type;
-  file += data;
-  PutBigEndian(file, Crc32(file, start));
-}
-
-// A zlib stream of stored deflate blocks: valid for every reader, no smaller than the pixels.
-std::string StoredZlib(const std::string& raw) {
-  std::string stream = "\x78\x01";
-  constexpr std::size_t BlockSize = 65535;
-  std::size_t offset = 0;
-  do {
-    const std::size_t length = std::min(BlockSize, raw.size() - offset);
-    const bool last = offset + length == raw.size();
-    stream += static_cast<char>(last ? 1 : 0);
-    stream += static_cast<char>(length & 0xFF);
-    stream += static_cast<char>(length >> 8);
-    stream += static_cast<char>(~length & 0xFF);
-    stream += static_cast<char>((~length >> 8) & 0xFF);
-    stream.append(raw, offset, length);
-    offset += length;
-  } while (offset < raw.size());
-  std::uint32_t a = 1, b = 0;
-  for (const char c : raw) {
-    a = (a + static_cast<unsigned char>(c)) % 65521u;
-    b = (b + a) % 65521u;
+// The picture as a PNG file in memory, encoded by the Windows Imaging Component.
+bool EncodePng(const TDib& picture, std::string& bytes) {
+  TReleased<IWICImagingFactory> factory;
+  TReleased<IStream> memory;
+  TReleased<IWICBitmapEncoder> encoder;
+  TReleased<IWICBitmapFrameEncode> frame;
+  TReleased<IPropertyBag2> options;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                              reinterpret_cast<void**>(&factory))) ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &memory)) ||
+      FAILED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) ||
+      FAILED(encoder->Initialize(memory.Pointer, WICBitmapEncoderNoCache)) ||
+      FAILED(encoder->CreateNewFrame(&frame, &options)) || FAILED(frame->Initialize(options.Pointer))) {
+    return false;
   }
-  PutBigEndian(stream, (b << 16) | a);
-  return stream;
+  const UINT width = static_cast<UINT>(picture.Width()), height = static_cast<UINT>(picture.Height());
+  // The pixels are 0x00RRGGBB words: blue, green, red and an unused byte in memory.
+  WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGR;
+  if (FAILED(frame->SetSize(width, height)) || FAILED(frame->SetPixelFormat(&format)) ||
+      !IsEqualGUID(format, GUID_WICPixelFormat32bppBGR)) {
+    return false;
+  }
+  auto* pixels = reinterpret_cast<BYTE*>(const_cast<std::uint32_t*>(picture.Pixels().data()));
+  if (FAILED(frame->WritePixels(height, width * 4, width * height * 4, pixels)) || FAILED(frame->Commit()) ||
+      FAILED(encoder->Commit())) {
+    return false;
+  }
+  HGLOBAL global = nullptr;
+  if (FAILED(GetHGlobalFromStream(memory.Pointer, &global))) return false;
+  STATSTG status{};
+  if (FAILED(memory->Stat(&status, STATFLAG_NONAME))) return false;
+  const void* data = GlobalLock(global);
+  if (!data) return false;
+  bytes.assign(static_cast<const char*>(data), static_cast<std::size_t>(status.cbSize.QuadPart));
+  GlobalUnlock(global);
+  return true;
 }
 
 }  // namespace
 
 bool WritePngFile(const TDib& picture, const std::string& path) {
-  const int width = picture.Width();
-  const int height = picture.Height();
-  if (width <= 0 || height <= 0) return false;
-  std::string header;
-  PutBigEndian(header, static_cast<std::uint32_t>(width));
-  PutBigEndian(header, static_cast<std::uint32_t>(height));
-  header += std::string("\x08\x02\x00\x00\x00", 5);  // 8 bits a channel, RGB, no interlace
-
-  std::string rows;
-  rows.reserve(static_cast<std::size_t>(height) * (3 * static_cast<std::size_t>(width) + 1));
-  const std::uint32_t* pixel = picture.Pixels().data();
-  for (int y = 0; y < height; ++y) {
-    rows += '\0';  // no filter
-    for (int x = 0; x < width; ++x, ++pixel) {
-      rows += static_cast<char>((*pixel >> 16) & 0xFF);
-      rows += static_cast<char>((*pixel >> 8) & 0xFF);
-      rows += static_cast<char>(*pixel & 0xFF);
-    }
-  }
-
-  std::string file = "\x89PNG\r\n\x1a\n";
-  PutChunk(file, "IHDR", header);
-  PutChunk(file, "IDAT", StoredZlib(rows));
-  PutChunk(file, "IEND", "");
-  return WriteFileAtomically(path, file);
+  if (picture.Width() <= 0 || picture.Height() <= 0) return false;
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  std::string bytes;
+  const bool encoded = EncodePng(picture, bytes);
+  if (SUCCEEDED(com)) CoUninitialize();
+  return encoded && WriteFileAtomically(path, bytes);
 }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
