@@ -492,6 +492,7 @@ void TDialog::SetupWindow() { TWindow::SetupWindow(); }
 
 int TDialog::Execute() {
   if (!Create()) return -1;
+  if (!Handle) return ReturnValue;  // closed in SetupWindow: ends without being shown
   TWindowWidget* widget = WidgetOf(Handle);
   widget->setWindowModality(widget->parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
   // Centred over the owner, else on the screen.

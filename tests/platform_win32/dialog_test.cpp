@@ -1,26 +1,24 @@
-// Dialogs from templates run by the system's dialog manager, and the file-open dialog.
+// What only the system's dialog manager does: keys in controls, default handling, modeless dialogs,
+// the filter string and the system's own file-open dialog.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <functional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "framework.h"
-#include "resource.h"
 #include "scratch.h"
 #include "win32_internal.h"
 
 namespace {
-constexpr int kMore = 206;
 constexpr int kEdit = 205;
 
 // Runs `script` once the dialog exists, then records what reaches CloseWindow.
 class ProbeDialog : public TDialog {
  public:
-  explicit ProbeDialog(std::function<void(ProbeDialog&)> script, const char* name = "PROBE")
-      : TDialog(nullptr, name), Script(std::move(script)) {}
+  explicit ProbeDialog(std::function<void(ProbeDialog&)> script)
+      : TDialog(nullptr, "PROBE"), Script(std::move(script)) {}
 
   void SetupWindow() override {
     TDialog::SetupWindow();
@@ -31,65 +29,21 @@ class ProbeDialog : public TDialog {
     Closes.push_back(returnValue);
     TDialog::CloseWindow(returnValue);
   }
-  void CmMore() { ++Mores; }
 
   std::function<void(ProbeDialog&)> Script;
   int Setups = 0;
-  int Mores = 0;
   std::vector<int> Closes;
-
-  DECLARE_WINDOW_RESPONSES()
 };
-
-const TResponseTable& ProbeDialog::ResponseTable() {
-  static const TResponseEntry entries[] = {RespondCommand<&ProbeDialog::CmMore>(kMore)};
-  static const TResponseTable table{entries, std::size(entries), &TDialog::ResponseTable()};
-  return table;
-}
 
 void post(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
   PostMessageA(window, message, wParam, lParam);
 }
 
-TEST(Dialog, ModalRunFillsAndReadsItsControlsAndEndsWithOk) {
-  std::string text;
-  int copied = -1;
-  std::vector<UINT> radios;
-  ProbeDialog dialog([&](ProbeDialog& d) {
-    d.CheckRadioButton(201, 203, 202);
-    d.CheckDlgButton(204, BST_CHECKED);
-    for (int id = 201; id <= 204; ++id) radios.push_back(d.IsDlgButtonChecked(id));
-    d.SetDlgItemText(kEdit, "default.tmr");
-    char cut[5];
-    copied = d.GetDlgItemText(kEdit, cut, sizeof cut);
-    text = cut;
-    post(d.GetHandle(), WM_COMMAND, MAKEWPARAM(kMore, BN_CLICKED));
-    post(d.GetHandle(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
-  });
-  EXPECT_EQ(dialog.Execute(), IDOK);
-  EXPECT_EQ(dialog.GetReturnValue(), IDOK);
-  EXPECT_EQ(dialog.Setups, 1);
-  EXPECT_EQ(dialog.Mores, 1);
-  EXPECT_EQ(dialog.Closes, std::vector<int>{IDOK});
-  EXPECT_EQ(radios, (std::vector<UINT>{BST_UNCHECKED, BST_CHECKED, BST_UNCHECKED, BST_CHECKED}));
-  EXPECT_EQ(text, "defa");
-  EXPECT_EQ(copied, 4);
-  EXPECT_FALSE(dialog.IsModalRunning());
-  EXPECT_EQ(dialog.GetHandle(), nullptr);
-}
-
-// Escape, the close box and Cancel end with IDCANCEL and never reach a derived CloseWindow.
-TEST(Dialog, EscapeCloseAndCancelEndWithCancelAndStoreNothing) {
-  const std::vector<std::function<void(ProbeDialog&)>> endings = {
-      [](ProbeDialog& d) { post(GetDlgItem(d.GetHandle(), kEdit), WM_KEYDOWN, VK_ESCAPE); },
-      [](ProbeDialog& d) { post(d.GetHandle(), WM_SYSCOMMAND, SC_CLOSE); },
-      [](ProbeDialog& d) { post(d.GetHandle(), WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED)); },
-  };
-  for (std::size_t i = 0; i < endings.size(); ++i) {
-    ProbeDialog dialog(endings[i]);
-    EXPECT_EQ(dialog.Execute(), IDCANCEL) << "ending " << i;
-    EXPECT_TRUE(dialog.Closes.empty()) << "ending " << i;
-  }
+// Escape in a control ends with IDCANCEL and never reaches a derived CloseWindow.
+TEST(Dialog, EscapeInAControlEndsWithCancelAndStoresNothing) {
+  ProbeDialog dialog([](ProbeDialog& d) { post(GetDlgItem(d.GetHandle(), kEdit), WM_KEYDOWN, VK_ESCAPE); });
+  EXPECT_EQ(dialog.Execute(), IDCANCEL);
+  EXPECT_TRUE(dialog.Closes.empty());
 }
 
 TEST(Dialog, UnhandledMessagesGetTheDialogManagersHandling) {
@@ -127,54 +81,11 @@ TEST(Dialog, ModelessDialogTakesKeysThroughThePumpAndClosesByDestroying) {
   EXPECT_EQ(second.GetReturnValue(), IDOK);
 }
 
-TEST(Dialog, MissingTemplateIsAFailureNotAnAnswer) {
-  ProbeDialog dialog(nullptr, "NO_SUCH_DIALOG");
-  EXPECT_EQ(dialog.Execute(), -1);
-  EXPECT_FALSE(dialog.Create());
-  EXPECT_EQ(dialog.Setups, 0);
-}
-
-TEST(Dialog, ExceptionInSetupEndsTheDialogAndReachesTheCaller) {
-  ProbeDialog dialog([](ProbeDialog&) { throw std::runtime_error("setup failed"); });
-  EXPECT_THROW(dialog.Execute(), std::runtime_error);
-  EXPECT_FALSE(dialog.IsModalRunning());
-}
-
-// The program's own template, compiled by windres from the shared resource script.
-TEST(Dialog, ProgramTemplateHasTheSettingsControls) {
-  std::vector<std::string> texts;
-  ProbeDialog dialog(
-      [&](ProbeDialog& d) {
-        for (int id : {IDC_SLOW, IDC_MEDIUM, IDC_FAST, IDC_SHOW_FRAME, IDC_FILE_NAME, IDC_START_WITH_FILE,
-                       IDC_START_RANDOM, IDC_BROWSE, IDC_REINIT_MINUTES, IDOK, IDCANCEL}) {
-          char text[64] = "?";
-          if (GetDlgItem(d.GetHandle(), id)) d.GetDlgItemText(id, text, sizeof text);
-          texts.push_back(text);
-        }
-        d.CloseWindow(IDCANCEL);
-      },
-      "IDD_CONFIGURE");
-  ASSERT_EQ(dialog.Execute(), IDCANCEL);
-  EXPECT_EQ(texts, (std::vector<std::string>{"Slow", "Medium", "Fast", "Show Frame", "default.tmr", "Start with",
-                                             "Start with random parameters", "Browse...", "0", "OK", "Cancel"}));
-}
-
 TEST(FileDialog, FilterSeparatorsBecomeNulsAndTheListEndsWithTwo) {
   const std::string filter = win32::FileDialogFilter("Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*");
   EXPECT_EQ(filter, std::string("Configuration Files (*.tmr)\0*.tmr\0 All Files (*.*)\0 *.*\0\0", 57));
   EXPECT_EQ(win32::FileDialogFilter("a|b|"), std::string("a\0b\0\0", 5));
   EXPECT_EQ(win32::FileDialogFilter(""), std::string("\0\0", 2));
-}
-
-TEST(FileDialog, HookReplacesTheSystemDialog) {
-  SetFileDialogHook([](TOpenSaveDialog::TData& data) {
-    std::snprintf(data.FileName, static_cast<std::size_t>(data.MaxPath), "C:\\chosen.tmr");
-    return IDOK;
-  });
-  TOpenSaveDialog::TData data(OFN_FILEMUSTEXIST, "All|*.*");
-  EXPECT_EQ(TFileOpenDialog(nullptr, data).Execute(), IDOK);
-  SetFileDialogHook({});
-  EXPECT_STREQ(data.FileName, "C:\\chosen.tmr");
 }
 
 // Drives the system's open dialog from a timer: types `name` into it and presses OK.
