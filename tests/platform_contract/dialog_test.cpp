@@ -10,34 +10,22 @@
 #include <vector>
 
 #include "framework.h"
+#include "probes.h"
 #include "resource.h"
 
 namespace {
 
-// Runs `script` once the dialog's controls exist, then records what reaches CloseWindow.
-class ProbeDialog : public TDialog {
+class ProbeDialog : public TScriptedDialog<ProbeDialog> {
  public:
   explicit ProbeDialog(std::function<void(ProbeDialog&)> script, TWindow* parent = nullptr,
                        const char* name = "IDD_CONFIGURE")
-      : TDialog(parent, name), Script(std::move(script)) {}
+      : TScriptedDialog(std::move(script), parent, name) {}
 
-  void SetupWindow() override {
-    TDialog::SetupWindow();
-    ++Setups;
-    if (Script) Script(*this);
-  }
-  void CloseWindow(int returnValue) override {
-    Closes.push_back(returnValue);
-    TDialog::CloseWindow(returnValue);
-  }
   void CmBrowse() { ++Browses; }
 
   void Command(int id) { PostMessage(WM_COMMAND, MAKEWPARAM(id, 0)); }  // a click: notification code 0
 
-  std::function<void(ProbeDialog&)> Script;
-  int Setups = 0;
   int Browses = 0;
-  std::vector<int> Closes;
 
   DECLARE_WINDOW_RESPONSES()
 };

@@ -10,16 +10,15 @@
 #include <vector>
 
 #include "framework.h"
+#include "probes.h"
 
 namespace {
 constexpr UINT kNext = WM_USER + 1;
 constexpr UINT kThrow = WM_USER + 2;
-constexpr UINT kProbeCommand = 300;
+constexpr UINT kProbeCommand = TLoggingWindow::ProbeCommand;
 
-class ProbeWindow : public TFrameWindow {
+class ProbeWindow : public TLoggingWindow {
  public:
-  ProbeWindow() : TFrameWindow(nullptr, "probe") { Attr.Style = WS_POPUP; }
-
   void CleanupWindow() override { ++Cleanups; }
 
   void EvUser() {
@@ -29,21 +28,10 @@ class ProbeWindow : public TFrameWindow {
   }
   void EvNext() { Log.push_back("next"); }
   void EvThrow() { throw std::runtime_error("from a handler"); }
-  void EvKeyDown(UINT key, UINT repeat, UINT flags) { Log.push_back("key " + Join(key, repeat, flags)); }
-  void EvMouseMove(UINT flags, TPoint& point) { Log.push_back("move " + Join(flags, point.x, point.y)); }
-  void EvActivateApp(bool active, DWORD thread) { Log.push_back("app " + Join(active, thread, 0)); }
-  void EvTimer(UINT id) { Log.push_back("timer " + std::to_string(id)); }
-  void CmProbe() { Log.push_back("command"); }
 
-  std::vector<std::string> Log;
   int Cleanups = 0;
 
   DECLARE_WINDOW_RESPONSES()
-
- private:
-  static std::string Join(long a, long b, long c) {
-    return std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c);
-  }
 };
 
 const TResponseTable& ProbeWindow::ResponseTable() {
@@ -51,13 +39,8 @@ const TResponseTable& ProbeWindow::ResponseTable() {
       Respond<&ProbeWindow::EvUser>(WM_USER),
       Respond<&ProbeWindow::EvNext>(kNext),
       Respond<&ProbeWindow::EvThrow>(kThrow),
-      Respond<&ProbeWindow::EvKeyDown>(WM_KEYDOWN),
-      Respond<&ProbeWindow::EvMouseMove>(WM_MOUSEMOVE),
-      Respond<&ProbeWindow::EvActivateApp>(WM_ACTIVATEAPP),
-      Respond<&ProbeWindow::EvTimer>(WM_TIMER),
-      RespondCommand<&ProbeWindow::CmProbe>(kProbeCommand),
   };
-  static const TResponseTable table{entries, std::size(entries), &TFrameWindow::ResponseTable()};
+  static const TResponseTable table{entries, std::size(entries), &TLoggingWindow::ResponseTable()};
   return table;
 }
 

@@ -8,31 +8,16 @@
 #include <vector>
 
 #include "framework.h"
+#include "probes.h"
 #include "scratch.h"
 #include "win32_internal.h"
 
 namespace {
 constexpr int kEdit = 205;
 
-// Runs `script` once the dialog exists, then records what reaches CloseWindow.
-class ProbeDialog : public TDialog {
+class ProbeDialog : public TScriptedDialog<ProbeDialog> {
  public:
-  explicit ProbeDialog(std::function<void(ProbeDialog&)> script)
-      : TDialog(nullptr, "PROBE"), Script(std::move(script)) {}
-
-  void SetupWindow() override {
-    TDialog::SetupWindow();
-    ++Setups;
-    if (Script) Script(*this);
-  }
-  void CloseWindow(int returnValue) override {
-    Closes.push_back(returnValue);
-    TDialog::CloseWindow(returnValue);
-  }
-
-  std::function<void(ProbeDialog&)> Script;
-  int Setups = 0;
-  std::vector<int> Closes;
+  explicit ProbeDialog(std::function<void(ProbeDialog&)> script) : TScriptedDialog(std::move(script), nullptr, "PROBE") {}
 };
 
 void post(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {

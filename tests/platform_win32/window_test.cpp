@@ -6,14 +6,13 @@
 #include <vector>
 
 #include "framework.h"
+#include "probes.h"
 
 namespace {
-constexpr UINT kProbeCommand = 500;
+constexpr UINT kProbeCommand = TLoggingWindow::ProbeCommand;
 
-class ProbeWindow : public TFrameWindow {
+class ProbeWindow : public TLoggingWindow {
  public:
-  ProbeWindow() : TFrameWindow(nullptr, "probe") { Attr.Style = WS_POPUP; }
-
   const char* GetClassName() override { return "tesmar_test_probe"; }
   void GetWindowClass(WNDCLASS& windowClass) override {
     TFrameWindow::GetWindowClass(windowClass);
@@ -24,36 +23,19 @@ class ProbeWindow : public TFrameWindow {
     TFrameWindow::SetupWindow();
     SetupHandles.push_back(GetHandle());
   }
-
-  void EvKeyDown(UINT key, UINT repeat, UINT flags) { Log.push_back("key " + Join(key, repeat, flags)); }
-  void EvMouseMove(UINT flags, TPoint& point) { Log.push_back("move " + Join(flags, point.x, point.y)); }
-  void EvActivateApp(bool active, DWORD thread) { Log.push_back("app " + Join(active, thread != 0, 0)); }
-  void EvTimer(UINT id) { Log.push_back("timer " + std::to_string(id)); }
   void EvSetText() {
     Log.push_back("settext");
     DefaultProcessing();
   }
-  void CmProbe() { Log.push_back("command"); }
 
-  std::vector<std::string> Log;
   std::vector<HWND> SetupHandles;
 
   DECLARE_WINDOW_RESPONSES()
-
- private:
-  static std::string Join(long a, long b, long c) {
-    return std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(c);
-  }
 };
 
 const TResponseTable& ProbeWindow::ResponseTable() {
-  static const TResponseEntry entries[] = {
-      Respond<&ProbeWindow::EvKeyDown>(WM_KEYDOWN),   Respond<&ProbeWindow::EvMouseMove>(WM_MOUSEMOVE),
-      Respond<&ProbeWindow::EvActivateApp>(WM_ACTIVATEAPP), Respond<&ProbeWindow::EvTimer>(WM_TIMER),
-      Respond<&ProbeWindow::EvSetText>(WM_SETTEXT),
-      RespondCommand<&ProbeWindow::CmProbe>(kProbeCommand),
-  };
-  static const TResponseTable table{entries, std::size(entries), &TFrameWindow::ResponseTable()};
+  static const TResponseEntry entries[] = {Respond<&ProbeWindow::EvSetText>(WM_SETTEXT)};
+  static const TResponseTable table{entries, std::size(entries), &TLoggingWindow::ResponseTable()};
   return table;
 }
 
@@ -92,7 +74,7 @@ TEST_F(Windows, SystemMessagesReachTheHandlersWithTheirParametersUnpacked) {
   SendMessageA(handle, WM_TIMER, 42, 0);
   SendMessageA(handle, WM_COMMAND, MAKEWPARAM(kProbeCommand, BN_CLICKED), 0);
   SendMessageA(handle, WM_COMMAND, MAKEWPARAM(kProbeCommand + 1, BN_CLICKED), 0);  // no entry
-  EXPECT_EQ(window.Log, (std::vector<std::string>{"key 13 3 28", "move 1 -5 700", "app 0 1 0", "timer 42",
+  EXPECT_EQ(window.Log, (std::vector<std::string>{"key 13 3 28", "move 1 -5 700", "app 0 1234 0", "timer 42",
                                                   "command"}));
 }
 
