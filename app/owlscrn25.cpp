@@ -235,8 +235,15 @@ TMyScrnSavWindow::~TMyScrnSavWindow() {
 void TMyScrnSavWindow::EvEndSession(bool ending, DWORD /*flags*/) {
   if (!ending || !Sim) return;
   saver_trace("Closing because the session ends");
-  Sim.reset();
+  EndRun();
   CloseSaver();
+}
+
+std::string TMyScrnSavWindow::EndRun() {
+  if (!Sim) return {};
+  std::string written = Sim->save_final();
+  Sim.reset();
+  return written;
 }
 
 const char* TMyScrnSavWindow::GetClassName() { return AppName; }

@@ -93,6 +93,10 @@ class TMyScrnSavWindow : public TScrnSavWindow {
 
   virtual void DrawFrame(TDC& dc);
 
+  // Ends the run's engine now, which writes its final state once; nothing moves after it. Returns
+  // where the state went, empty when it could not be written or the run had ended already.
+  std::string EndRun();
+
   // WM_ENDSESSION: when the session ends, writes the final state at once and closes.
   void EvEndSession(bool ending, DWORD flags);
   // A hosted window's size changes with the host's window: the old box's state is saved and a new

@@ -185,16 +185,20 @@ void sim3d::set_pars(const char* name) {
   }
 }
 
-void sim3d::set_pars(TProfile& profile) {
+bool sim3d::set_pars(TProfile& profile) {
+  bool stored = true;
+  const auto store = [&profile, &stored](const char* key, const char* value) {
+    stored = profile.WriteString(key, value) && stored;
+  };
   try {
     char key[key_size];
 
     value_text constant;
     constant.real(gravitation_constant);
-    profile.WriteString("gravitation_constant", constant.text);
+    store("gravitation_constant", constant.text);
     value_text density;
     density.real(ball_density);
-    profile.WriteString("ball_density", density.text);
+    store("ball_density", density.text);
 
     for (int i = 1; i <= max_balls; ++i) {
       const body& ball = bodies[i];
@@ -204,34 +208,47 @@ void sim3d::set_pars(TProfile& profile) {
       speed.real(ball.vy);
       speed.real(ball.vz);
       ball_key(key, i, "_speed_x_y_z");
-      profile.WriteString(key, speed.text);
+      store(key, speed.text);
 
       value_text position;
       position.real(ball.x);
       position.real(ball.y);
       position.real(ball.z);
       ball_key(key, i, "_coordinates_x_y_z");
-      profile.WriteString(key, position.text);
+      store(key, position.text);
 
       value_text radius;
       radius.real(ball.radius);
       ball_key(key, i, "_radius");
-      profile.WriteString(key, radius.text);
+      store(key, radius.text);
 
       value_text mass;
       mass.real(ball.mass);
       ball_key(key, i, "_mass");
-      profile.WriteString(key, mass.text);
+      store(key, mass.text);
 
       char colour[value_size];
       std::snprintf(colour, sizeof colour, "%d %d %d", ball.color.Red(), ball.color.Green(), ball.color.Blue());
       ball_key(key, i, "_red_green_blue_0-255");
-      profile.WriteString(key, colour);
+      store(key, colour);
     }
-    profile.Flush();
+    stored = profile.Flush() && stored;
   } catch (const std::bad_alloc&) {
     throw;
   } catch (const std::exception&) {
-    // A failed write is ignored.
+    stored = false;
   }
+  return stored;
+}
+
+std::string sim3d::save_final() {
+  if (final_saved) return {};
+  final_saved = true;
+  engine_trace("saving final config");
+  try {
+    TProfile profile(pars_section, default_file);
+    if (set_pars(profile)) return profile.GetFileName();
+  } catch (...) {
+  }
+  return {};
 }

@@ -72,6 +72,7 @@ sim3d::sim3d(int left, int right, int top, int bottom, int front, int rear, cons
 }
 
 sim3d::~sim3d() {
+  if (final_saved) return;
   engine_trace("saving final config");
   try {
     set_pars("");

@@ -2,6 +2,8 @@
 // the painting of the scene through a TDC, and the loading and saving of the state in parameter files.
 #pragma once
 
+#include <string>
+
 #include "drawing.h"
 
 class TProfile;
@@ -67,7 +69,7 @@ class sim3d {
   // Builds a starting state free of contacts (at most 101 attempts) from a random configuration
   // and the parameter file param_file (empty: random only), and saves it to "default.tmr".
   sim3d(int left, int right, int top, int bottom, int front, int rear, const char* param_file);
-  // Saves the final state to "default.tmr".
+  // Saves the final state to "default.tmr", unless save_final already did.
   ~sim3d();
   sim3d(const sim3d&) = delete;
   sim3d& operator=(const sim3d&) = delete;
@@ -115,6 +117,15 @@ class sim3d {
   // The same over a profile already open on the parameter section (tests and fuzz targets read
   // and write text in memory this way).
   void get_pars(TProfile& profile);
-  void set_pars(TProfile& profile);
+  // False when the profile could not store every value.
+  bool set_pars(TProfile& profile);
   static const char pars_section[];
+
+  // Writes the final state to "default.tmr" now, as the destructor would, and leaves the destructor
+  // nothing to write: for an end that cannot wait for it (the session or the display going away) and
+  // for callers that report where the state went. Returns that path, empty when it could not be written.
+  std::string save_final();
+
+ private:
+  bool final_saved = false;
 };
