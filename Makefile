@@ -3,7 +3,7 @@
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test deps build clean
+.PHONY: run test deps build dist clean
 
 run:
 	bash scripts/install-deps.sh linux
@@ -16,6 +16,10 @@ test:
 
 deps:
 	bash scripts/install-deps.sh linux fuzz windows
+
+# The Windows downloads: a zip of both savers and the two installers, in build/dist.
+dist:
+	bash scripts/dist.sh
 
 build:
 	cmake --preset linux >/dev/null

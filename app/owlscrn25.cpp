@@ -14,6 +14,7 @@
 #include "phys52.h"
 #include "profile.h"
 #include "resource.h"
+#include "saver_files.h"
 #include "saver_instance.h"
 #include "trace.h"
 
@@ -53,10 +54,10 @@ std::string startFileOverride;
 bool startFileOverridden = false;
 TRunChoices runChoices;
 
-void WriteSettingInt(TProfile& profile, const char* key, int value) {
+bool WriteSettingInt(TProfile& profile, const char* key, int value) {
   char text[16];
   std::snprintf(text, sizeof text, "%d", value);
-  profile.WriteString(key, text);
+  return profile.WriteString(key, text);
 }
 }  // namespace
 
@@ -113,25 +114,6 @@ void CopyCut(char* target, std::size_t size, const char* text) {
   const std::size_t length = text ? strnlen(text, size - 1) : 0;
   if (length) std::memcpy(target, text, length);
   target[length] = '\0';
-}
-
-std::string WindowsDirectory() {
-  std::vector<char> buffer(MAX_PATH + 1);
-  for (int attempt = 0; attempt < 3; ++attempt) {
-    const UINT length = GetWindowsDirectoryA(buffer.data(), static_cast<UINT>(buffer.size()));
-    if (length == 0) return {};
-    if (length < buffer.size()) return std::string(buffer.data(), length);
-    // Too small: the result is the size needed, terminator included.
-    buffer.resize(static_cast<std::size_t>(length) + 1);
-  }
-  return {};
-}
-
-std::string WindowsDirectoryFile(const char* name) {
-  std::string path = WindowsDirectory();
-  if (path.empty()) return {};
-  if (path.back() != PathSeparator) path += PathSeparator;
-  return path + name;
 }
 
 void SetStartFileOverride(const char* fileName) {
@@ -323,7 +305,7 @@ void TMyScrnSavWindow::DrawFrame(TDC& dc) {
 void TMyScrnSavWindow::SaveScreen() {
   TClientDC screen(GetHandle());
   if (!screen.IsValid()) return;
-  const std::string path = WindowsDirectoryFile("tmp.bmp");
+  const std::string path = SaverFolderFile("tmp.bmp");
   const bool written = !path.empty() && TDib(*Bitmap).WriteFile(path.c_str());
   if (!written) MessageBox("Disk error saving bitmap!", AppName, MB_OK);
 }
@@ -356,7 +338,7 @@ void TScrnSavDlg::SetupWindow() {
 }
 
 void TScrnSavDlg::SetFileName() {
-  const std::string directory = WindowsDirectory();
+  const std::string directory = SaverFolder();
   TOpenSaveDialog::TData data(OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST,
                               "Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*", nullptr,
                               directory.c_str(), "*");
@@ -366,15 +348,22 @@ void TScrnSavDlg::SetFileName() {
   }
 }
 
-// Reached through OK; Cancel, Escape and the close box end the dialog without coming here.
+// Reached through OK; Cancel, Escape and the close box end the dialog without coming here. Settings
+// that could not be stored are not closed over in silence: the user is told, and the dialog stays
+// open with the choices in it, to try again or cancel.
 void TScrnSavDlg::CloseWindow(int returnValue) {
   if (returnValue == IDOK) {
     TProfile profile(SettingsSection, SettingsFile);
-    WriteSettingInt(profile, "Speed", IsDlgButtonChecked(IdSlow) ? 0 : IsDlgButtonChecked(IdMedium) ? 1 : 2);
-    WriteSettingInt(profile, "Frame_on", IsDlgButtonChecked(IdShowFrame) == BST_CHECKED ? 1 : 0);
-    WriteSettingInt(profile, "what_file", IsDlgButtonChecked(IdStartWithFile) ? 0 : 1);
+    bool stored = WriteSettingInt(profile, "Speed", IsDlgButtonChecked(IdSlow) ? 0 : IsDlgButtonChecked(IdMedium) ? 1 : 2);
+    stored = WriteSettingInt(profile, "Frame_on", IsDlgButtonChecked(IdShowFrame) == BST_CHECKED ? 1 : 0) && stored;
+    stored = WriteSettingInt(profile, "what_file", IsDlgButtonChecked(IdStartWithFile) ? 0 : 1) && stored;
     GetDlgItemText(IdFileName, param_file, StoredFileNameSize);
-    profile.WriteString("param_file", param_file);
+    stored = profile.WriteString("param_file", param_file) && stored;
+    if (!profile.Flush() || !stored) {
+      const std::string text = "The settings could not be saved to " + profile.GetFileName() + ".";
+      MessageBox(text.c_str(), AppName, MB_OK | MB_ICONEXCLAMATION);
+      return;
+    }
   }
   TDialog::CloseWindow(returnValue);
 }

@@ -11,6 +11,7 @@
 #include "drawing.h"
 #include "framework.h"
 #include "math_errors.h"
+#include "saver_files.h"
 #include "tscrnsav.h"
 
 class sim3d;
@@ -48,11 +49,6 @@ class TProfile;
 int ReadStoredSettings(TProfile& profile, int speedDefault, const char* paramFileDefault);
 // Copies text cut to size - 1 characters, always terminated.
 void CopyCut(char* target, std::size_t size, const char* text);
-
-// The Windows directory at any length; empty when the system cannot say.
-std::string WindowsDirectory();
-// name in the Windows directory; empty when there is no Windows directory.
-std::string WindowsDirectoryFile(const char* name);
 
 // For tools that run the saver window off screen: start the engine from this parameter file whatever
 // the settings say (null goes back to the settings).

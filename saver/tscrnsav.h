@@ -23,7 +23,7 @@ extern int ScrMode;
 // The framework's trace hook (trace.h).
 void Debug(const char* text);
 
-// Where the animation pump reads the millisecond tick count; null restores GetTickCount.
+// Where the animation pump reads the millisecond tick count; null restores GetMillisecondTick.
 using TTickSource = DWORD (*)();
 void SetTickSource(TTickSource source);
 // Where Run reads the command line; null restores GetCommandLineA.

@@ -19,7 +19,7 @@ namespace {
 TTickSource tickSource = nullptr;
 TCommandLineSource commandLineSource = nullptr;
 
-DWORD CurrentTick() { return tickSource ? tickSource() : GetTickCount(); }
+DWORD CurrentTick() { return tickSource ? tickSource() : GetMillisecondTick(); }
 
 // The pause after a frame at each speed, in ms: the next frame comes once more than that has passed.
 // Any other speed draws nothing (-1).
@@ -435,9 +435,9 @@ TIdleWake TScrnSavApp::NextIdleWake() {
   const DWORD now = CurrentTick();
   const DWORD elapsed = now - LastTick;
   if (elapsed >= *due - LastTick) return {TIdleWake::Now, 0};
-  // The loop waits on GetTickCount; another pump clock (a test's) is carried over by the distance,
-  // which is never more than one pause.
-  return {TIdleWake::AtTick, tickSource ? GetTickCount() + (*due - now) : *due};
+  // The loop waits on GetMillisecondTick; another pump clock (a test's) is carried over by the
+  // distance, which is never more than one pause.
+  return {TIdleWake::AtTick, tickSource ? GetMillisecondTick() + (*due - now) : *due};
 }
 
 void TScrnSavApp::ChangePassword(HWND parent) {

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages a build or test needs, only when something is missing.
-# Usage: install-deps.sh [linux] [windows] [fuzz] [bench]
+# Usage: install-deps.sh [linux] [windows] [fuzz] [bench] [dist]
 set -euo pipefail
 
-want_linux=0; want_windows=0; want_fuzz=0; want_bench=0
+want_linux=0; want_windows=0; want_fuzz=0; want_bench=0; want_dist=0
 for arg in "${@:-linux}"; do
   case "$arg" in
     linux) want_linux=1 ;;
     windows) want_windows=1 ;;
     fuzz) want_fuzz=1 ;;
     bench) want_bench=1 ;;
+    dist) want_dist=1 ;;
     *) echo "install-deps: unknown group '$arg'" >&2; exit 2 ;;
   esac
 done
@@ -37,6 +38,11 @@ if [ $want_windows -eq 1 ]; then
   # wine64 and the x86-64 compiler: where the kernel runs no 32-bit program, the tests run 64-bit.
   packages+=(g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
              wine wine32:i386 wine64 xvfb xauth xdotool x11-utils imagemagick)
+fi
+
+if [ $want_dist -eq 1 ]; then
+  # the Windows installers
+  packages+=(wixl)
 fi
 
 missing=()

@@ -2,7 +2,9 @@
 # Builds the 32-bit Windows program with MinGW-w64 and checks it (PE32, GUI, imports, size), then runs
 # the portable suites, the Windows back end's tests and the end-to-end cases of tesmar.scr under Wine
 # on a virtual X display. Where this machine cannot run 32-bit programs (and so no 32-bit Wine), the
-# tests come from the 64-bit build of the same sources and run under 64-bit Wine.
+# tests come from the 64-bit build of the same sources and run under 64-bit Wine. The 64-bit program
+# is always built and runs the cases of the user's files (label wine_files) and the installers' test.
+# Ends with one line "N tests passed, N failed out of N" over every run.
 # Usage: test-windows.sh [BUILD-DIR [BUILD64-DIR]]   (default: build/windows and build/windows64)
 # Environment: JOBS (parallel build jobs, default 2), CTEST_ARGS (extra ctest arguments, default
 # "-LE slow|linux" to leave out the long soak runs and Linux-only tests; empty runs everything),
@@ -40,9 +42,12 @@ fi
 build_status=0
 build_preset() {  # PRESET FOLDER [TARGET]
   local keep_going=()
-  (cd "$root" && cmake --preset "$1" -B "$2" -DTESMAR_LINUX_RENDER="$linux_render" >/dev/null)
-  [ -f "$2/Makefile" ] && keep_going=(-- -k)
-  cmake --build "$2" -j"$jobs" ${3:+--target "$3"} "${keep_going[@]}" || build_status=$?
+  local preset=$1 folder=$2
+  shift 2
+  (cd "$root" && cmake --preset "$preset" -B "$folder" -DTESMAR_LINUX_RENDER="$linux_render" \
+     -DTESMAR_SCR32="$build32/tesmar.scr" >/dev/null)
+  [ -f "$folder/Makefile" ] && keep_going=(-- -k)
+  cmake --build "$folder" -j"$jobs" ${1:+--target "$@"} "${keep_going[@]}" || build_status=$?
 }
 
 # The 32-bit program is always built and checked; its tests only where they can run.
@@ -66,7 +71,7 @@ else
   # Self-contained: only DLLs that every Windows has, nothing from the compiler's run-time DLLs.
   for dll in $dlls; do
     case "${dll^^}" in
-      KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMDLG32.DLL|WINMM.DLL|MSVCRT.DLL) ;;
+      KERNEL32.DLL|USER32.DLL|GDI32.DLL|COMDLG32.DLL|WINMM.DLL|MSVCRT.DLL|SHELL32.DLL|OLE32.DLL) ;;
       *) echo "tesmar.scr imports $dll, which is not among the DLLs every Windows has" >&2
          exit 1 ;;
     esac
@@ -77,9 +82,11 @@ loader=/usr/lib/wine/wine
 if [ "$bits" = 64 ]; then
   echo "this machine cannot run 32-bit programs (the 32-bit Wine loader does not start): the tests run from the 64-bit build in $build64 under 64-bit Wine"
   build_preset windows64 "$build64"
-  [ -f "$build64/tesmar.scr" ] || { echo "the 64-bit tesmar.scr was not built" >&2; build_status=1; }
   loader=/usr/lib/wine/wine64
+else
+  build_preset windows64 "$build64" tesmar.scr tesmar-render tesmar_wine_probe
 fi
+[ -f "$build64/tesmar.scr" ] || { echo "the 64-bit tesmar.scr was not built" >&2; build_status=1; }
 
 # The tests' Wine prefix lives in the build folder and never touches the user's own.
 export WINEPREFIX=$build/wineprefix
@@ -91,6 +98,10 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   # The registry reaches the disk when the server ends.
   timeout 60 wineserver -w || true
 fi
+
+# Files the saver left in the Windows directory (as older versions did) would be found there before the
+# per-user folder and change what the tests read.
+for name in tes-mar.ini default.tmr tmp.bmp glide.tmr; do rm -f "$WINEPREFIX/drive_c/windows/$name"; done
 
 xvfb_pid=""
 cleanup() {
@@ -112,8 +123,33 @@ export DISPLAY=:$(head -1 "$build/xvfb-display")
 
 # One at a time: the cases share the prefix's Windows directory and its Wine server.
 test_status=0
+passed=0
+total=0
+run_ctest() {  # FOLDER ARGS...: adds the run's counts to the totals
+  local folder=$1 log
+  shift
+  log=$(mktemp)
+  { timeout 5400 ctest --test-dir "$folder" --output-on-failure --timeout 900 "$@" || echo "ctest failed" >"$log.failed"; } 2>&1 |
+    tee "$log"
+  [ -e "$log.failed" ] && test_status=1
+  rm -f "$log.failed"
+  local line
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -1)
+  rm -f "$log"
+  [ -n "$line" ] || return 0
+  local bad all
+  bad=$(sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  all=$(sed -E 's/.* failed out of ([0-9]+).*/\1/' <<<"$line")
+  passed=$((passed + all - bad))
+  total=$((total + all))
+}
 # shellcheck disable=SC2086
-timeout 5400 ctest --test-dir "$build" --output-on-failure --timeout 900 $ctest_args || test_status=$?
+run_ctest "$build" $ctest_args
+[ "$bits" = 32 ] && run_ctest "$build64" -L 'wine_files|installer'
+echo
+echo "Windows, all runs: $total tests, $passed passed"
+# The summary line test.sh counts.
+echo "$((passed * 100 / (total > 0 ? total : 1)))% tests passed, $((total - passed)) tests failed out of $total"
 if [ "$build_status" -ne 0 ]; then
   echo "the Windows build failed (see above); the tests ran on what was built" >&2
   exit "$build_status"

@@ -289,7 +289,7 @@ class TFileOpenDialog : public TOpenSaveDialog {
 struct TIdleWake {
   enum TWhen { Now, AtTick, OnMessage };
   TWhen When = Now;
-  DWORD Tick = 0;  // AtTick: the tick count (GetTickCount) from which there is work again
+  DWORD Tick = 0;  // AtTick: the tick (GetMillisecondTick) from which there is work again
 };
 
 class TApplication : public TModule {
@@ -316,7 +316,7 @@ class TApplication : public TModule {
   int PumpWaitingMessages();
   // Back end: blocks until a message waits.
   void WaitForMessage();
-  // Back end: blocks until a message waits or the tick count (GetTickCount) reaches `tick`, waking
+  // Back end: blocks until a message waits or GetMillisecondTick reaches `tick`, waking
   // within the first millisecond of that tick.
   void WaitForMessageUntil(DWORD tick);
   // Back end: gives back what timed waits took from the system (the fine timer resolution on Windows).

@@ -275,6 +275,10 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size);
 
 #endif  // _WIN32
 
+// The animation pump's clock: whole milliseconds that step by one, wrapping at 2^32. GetTickCount
+// steps with the clock interrupt, by 15.6 ms on a Windows of today: too coarse for pauses of 1 and 10 ms.
+DWORD GetMillisecondTick();
+
 // What separates the folders of a path.
 #ifdef _WIN32
 inline constexpr char PathSeparator = '\\';

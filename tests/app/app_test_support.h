@@ -26,7 +26,7 @@ class SaverFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
     for (const char* name : {"tes-mar.ini", "default.tmr", "tmp.bmp"}) {
-      const std::string path = WindowsDirectoryFile(name);
+      const std::string path = SaverFolderFile(name);
       ASSERT_FALSE(path.empty());
       Kept.push_back({path, ReadWholeFile(path)});
       std::remove(path.c_str());

@@ -180,7 +180,7 @@ TEST_F(HostedWindow, StartsANewBoxOfTheNewSizeAfterSavingTheOld) {
   EXPECT_EQ(recorder.Labels(TTraceHook::Saver), std::vector<std::string>{"init run"});
   // The new box's edges are drawn before anything of it is shown.
   EXPECT_EQ(first, 1);
-  EXPECT_TRUE(ReadWholeFile(WindowsDirectoryFile("default.tmr")).has_value());
+  EXPECT_TRUE(ReadWholeFile(SaverFolderFile("default.tmr")).has_value());
 
   // The same size again, or a size with nothing inside, keeps the box.
   recorder.Clear();

@@ -75,7 +75,7 @@ TEST_F(SaverWindow, WithoutASettingsFileRunsFastWithTheFrameFromARandomStart) {
   EXPECT_EQ(window.GetBitmap()->Width(), screen.cx - 1);
   EXPECT_EQ(window.GetBitmap()->Height(), screen.cy - 1);
   // The engine saved its starting state.
-  EXPECT_TRUE(ReadWholeFile(WindowsDirectoryFile("default.tmr")).has_value());
+  EXPECT_TRUE(ReadWholeFile(SaverFolderFile("default.tmr")).has_value());
 }
 
 TEST_F(SaverWindow, ReadsEachSettingCutAtItsBufferAndAtTheFirstBlank) {
@@ -119,7 +119,7 @@ TEST_F(SaverWindow, ValuesWithNoNumberLeaveTheirSettingsAsTheyWere) {
 
 TEST_F(SaverWindow, StartsFromTheParameterFileOnlyWhenAskedTo) {
   {
-    TProfile start(SettingsSection, WindowsDirectoryFile("start.tmr").c_str());
+    TProfile start(SettingsSection, SaverFolderFile("start.tmr").c_str());
     start.WriteString("ball_N1_coordinates_x_y_z", "101.000000 202.000000 303.000000");
     start.WriteString("ball_N1_radius", "20.000000");
   }
@@ -137,7 +137,7 @@ TEST_F(SaverWindow, StartsFromTheParameterFileOnlyWhenAskedTo) {
     const body& ball = window.GetSim()->bodies[1];
     EXPECT_FALSE(ball.x == 101.0f && ball.y == 202.0f && ball.z == 303.0f);
   }
-  std::remove(WindowsDirectoryFile("start.tmr").c_str());
+  std::remove(SaverFolderFile("start.tmr").c_str());
 }
 
 TEST_F(SaverWindow, DrawsTheBoxWithItsIntegerRearWall) {
@@ -217,7 +217,7 @@ TEST_F(SaverWindow, EnterWritesThePictureIntoTheWindowsDirectory) {
   int width = 0;
   int height = 0;
   std::vector<std::uint32_t> pixels;
-  ASSERT_TRUE(ReadBmpFile(WindowsDirectoryFile("tmp.bmp"), width, height, pixels));
+  ASSERT_TRUE(ReadBmpFile(SaverFolderFile("tmp.bmp"), width, height, pixels));
   EXPECT_EQ(width, window.GetScreenSize().cx - 1);
   EXPECT_EQ(height, window.GetScreenSize().cy - 1);
   EXPECT_EQ(pixels, TDib(*window.GetBitmap()).Pixels());
@@ -226,7 +226,7 @@ TEST_F(SaverWindow, EnterWritesThePictureIntoTheWindowsDirectory) {
 
 TEST_F(SaverWindow, APictureThatCannotBeWrittenIsReportedAndTheSaverGoesOn) {
   ProbeWindow window;
-  const std::string path = WindowsDirectoryFile("tmp.bmp");
+  const std::string path = SaverFolderFile("tmp.bmp");
   std::filesystem::create_directory(path);
   window.SaveScreen();
   std::filesystem::remove(path);
@@ -244,7 +244,7 @@ TEST_F(SaverWindow, ALongWindowsDirectoryGetsThePictureAtItsFullPath) {
   const std::string previous = std::getenv("XDG_CONFIG_HOME");
   const std::string deep = previous + "/" + std::string(120, 'd') + "/" + std::string(60, 'e');
   setenv("XDG_CONFIG_HOME", deep.c_str(), 1);
-  const std::string path = WindowsDirectoryFile("tmp.bmp");
+  const std::string path = SaverFolderFile("tmp.bmp");
   window.SaveScreen();
   setenv("XDG_CONFIG_HOME", previous.c_str(), 1);
 
@@ -261,11 +261,11 @@ TEST_F(SaverWindow, ALongWindowsDirectoryGetsThePictureAtItsFullPath) {
 
 TEST_F(SaverWindow, DestroyingTheWindowSavesTheFinalState) {
   auto window = std::make_unique<ProbeWindow>();
-  const auto start = ReadWholeFile(WindowsDirectoryFile("default.tmr"));
+  const auto start = ReadWholeFile(SaverFolderFile("default.tmr"));
   ASSERT_TRUE(start.has_value());
   for (int step = 0; step < 20; ++step) window->AnimateScreen();
   window.reset();
-  const auto end = ReadWholeFile(WindowsDirectoryFile("default.tmr"));
+  const auto end = ReadWholeFile(SaverFolderFile("default.tmr"));
   ASSERT_TRUE(end.has_value());
   EXPECT_NE(*end, *start);
   EXPECT_NE(end->find("ball_N9_red_green_blue_0-255="), std::string::npos);
@@ -276,7 +276,7 @@ TEST_F(SaverWindow, DestroyingTheWindowSavesTheFinalState) {
 TEST_F(SaverWindow, TheEndOfTheSessionSavesTheFinalStateBeforeTheMessageReturns) {
   auto window = std::make_unique<ProbeWindow>();
   ASSERT_TRUE(window->Create());
-  const std::string path = WindowsDirectoryFile("default.tmr");
+  const std::string path = SaverFolderFile("default.tmr");
   const auto start = ReadWholeFile(path);
   ASSERT_TRUE(start.has_value());
   for (int step = 0; step < 10; ++step) window->AnimateScreen();

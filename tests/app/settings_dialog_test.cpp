@@ -1,5 +1,7 @@
 // The settings dialog on its real template: what it shows from "tes-mar.ini", what OK stores, that
 // Cancel and the close box store nothing, "Browse..."; and the entry's check for a running saver.
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,6 +51,26 @@ TEST_F(SettingsDialog, WithoutASettingsFileShowsItsDefaultsAndOkStoresThem) {
   EXPECT_EQ(Setting("param_file"), "default.tmr");
 }
 
+// Settings that cannot be stored (the folder's name taken by a file) are not closed over in silence: the
+// user is told where, and the dialog stays open to try again or to cancel.
+TEST_F(SettingsDialog, OkThatCannotStoreSaysSoAndStaysOpen) {
+  const std::string folder = SaverFolder();
+  std::filesystem::remove_all(folder);
+  std::ofstream(folder) << "in the way";
+  auto dialog = Open();
+  Command(*dialog, IDOK);
+  std::filesystem::remove(folder);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text.rfind("The settings could not be saved to ", 0), 0u) << Boxes[0].Text;
+  EXPECT_NE(Boxes[0].Text.find("tes-mar.ini"), std::string::npos) << Boxes[0].Text;
+  EXPECT_EQ(Boxes[0].Caption, AppName);
+  EXPECT_NE(dialog->GetHandle(), nullptr) << "the dialog closed";
+
+  Command(*dialog, IDOK);
+  EXPECT_EQ(dialog->GetReturnValue(), IDOK);
+  EXPECT_EQ(Setting("Speed"), "1");
+}
+
 TEST_F(SettingsDialog, ShowsTheStoredSettingsAndStoresWhatTheUserChanged) {
   WriteSettings({{"Speed", "0"}, {"Frame_on", "0"}, {"what_file", "0"}, {"param_file", "mine.tmr extra"}});
   auto dialog = Open();
@@ -93,14 +115,14 @@ TEST_F(SettingsDialog, CancelAndTheCloseBoxStoreNothing) {
   cancelled->CheckRadioButton(IDC_SLOW, IDC_FAST, IDC_SLOW);
   Command(*cancelled, IDCANCEL);
   EXPECT_EQ(cancelled->GetReturnValue(), IDCANCEL);
-  EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
+  EXPECT_FALSE(ReadWholeFile(SaverFolderFile("tes-mar.ini")).has_value());
 
   auto closed = Open();
   TMessage close{WM_CLOSE, 0, 0, 0};
   closed->Dispatch(close);
   App.PumpWaitingMessages();
   EXPECT_EQ(closed->GetReturnValue(), IDCANCEL);
-  EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
+  EXPECT_FALSE(ReadWholeFile(SaverFolderFile("tes-mar.ini")).has_value());
 }
 
 TEST_F(SettingsDialog, BrowseOffersParameterFilesAndOkStoresTheChoiceCut) {
@@ -120,11 +142,11 @@ TEST_F(SettingsDialog, BrowseOffersParameterFilesAndOkStoresTheChoiceCut) {
   ASSERT_EQ(offers.size(), 1u);
   EXPECT_EQ(offers[0].Flags, 0x1804u);
   EXPECT_EQ(offers[0].Filter, "Configuration Files (*.tmr)|*.tmr| All Files (*.*)| *.*");
-  EXPECT_EQ(offers[0].InitialDir, WindowsDirectory());
+  EXPECT_EQ(offers[0].InitialDir, SaverFolder());
   EXPECT_EQ(offers[0].DefaultExtension, "*");
   EXPECT_EQ(FileField(*dialog), chosen);
   // Browsing alone stores nothing.
-  EXPECT_FALSE(ReadWholeFile(WindowsDirectoryFile("tes-mar.ini")).has_value());
+  EXPECT_FALSE(ReadWholeFile(SaverFolderFile("tes-mar.ini")).has_value());
 
   Command(*dialog, IDOK);
   EXPECT_EQ(Setting("param_file"), chosen.substr(0, 39));

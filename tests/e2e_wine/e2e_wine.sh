@@ -1,19 +1,23 @@
 #!/usr/bin/env bash
-# One end-to-end case against tesmar.scr under Wine on its own Xvfb display:
-#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR PATH-TO-TESMAR_WINE_PROBE.EXE [WINE-COMMAND...]
+# One end-to-end case against tesmar.scr under Wine on its own Xvfb display, as strict as a Windows of
+# today: the program runs as an ordinary user on a Wine prefix whose C:\windows that user cannot write.
+#   e2e_wine.sh CASE PATH-TO-TESMAR.SCR PATH-TO-PROBE.EXE PATH-TO-TESMAR-RENDER.EXE [WINE-COMMAND...]
 # The command that runs a Windows program defaults to `wine`; a 64-bit program needs the 64-bit
-# loader, which `wine` does not pick while a 32-bit one is installed. The Wine prefix is $WINEPREFIX,
-# else the "wineprefix" folder beside the program (made when missing).
+# loader, which `wine` does not pick while a 32-bit one is installed. Run as root, the cases run as the
+# user tesmar-wine (made when missing); otherwise as the calling user. The prefix is that user's own,
+# in /var/tmp, made once per loader and kept while the Wine version stays.
 set -uo pipefail
 # shellcheck source=../support/glide.sh
 source "$(dirname "$0")/../support/glide.sh"
 # shellcheck source=../support/xvfb.sh
 source "$(dirname "$0")/../support/xvfb.sh"
 case_name=$1
-scr=$(readlink -f "$2")
-probe=${3:+$(readlink -f "$3")}
-wine=("${@:4}")
-[ ${#wine[@]} -gt 0 ] || wine=(wine)
+scr_built=$(readlink -f "$2")
+probe_built=${3:+$(readlink -f "$3")}
+render_built=${4:+$(readlink -f "$4")}
+wine=("${@:5}")
+# Only the loader: the user may not reach a wrapper script inside the build folder.
+[ ${#wine[@]} -gt 0 ] && [[ "$(basename "${wine[-1]}")" == wine* ]] && wine=("${wine[-1]}") || wine=(wine)
 width=1024
 height=768
 
@@ -21,19 +25,45 @@ for tool in "${wine[0]}" wineserver Xvfb xdotool convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: missing $tool"; exit 77; }
 done
 
-export WINEPREFIX=${WINEPREFIX:-$(dirname "$scr")/wineprefix}
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-windir=$WINEPREFIX/drive_c/windows
+if [ "$(id -u)" -eq 0 ]; then
+  owner=tesmar-wine
+  id "$owner" >/dev/null 2>&1 || useradd --system --no-create-home --shell /bin/sh "$owner" ||
+    { echo "FAIL: cannot create the user $owner"; exit 1; }
+else
+  owner=$(id -un)
+fi
+loader=$(basename "${wine[-1]}")
+prefix=/var/tmp/tesmar-wineprefix-$owner-$loader
+windir=$prefix/drive_c/windows
+appdata=$prefix/drive_c/users/$owner/AppData/Roaming/tes-mar
 
-work=$(mktemp -d)
+# The user's scratch folder, which holds copies of the programs it can surely reach.
+work=$(mktemp -d /tmp/tesmar-wine-XXXXXX)
+chmod 755 "$work"
+cp "$scr_built" "$work/tesmar.scr"
+[ -n "$probe_built" ] && cp "$probe_built" "$work/probe.exe"
+[ -n "$render_built" ] && cp "$render_built" "$work/tesmar-render.exe"
+[ "$owner" != "$(id -un)" ] && chown -R "$owner" "$work"
+scr=$work/tesmar.scr
 cd "$work"
+
+# Runs a command as the user, on its prefix, in a clean environment.
+as_user() {
+  local environment=(HOME="$work" USER="$owner" LOGNAME="$owner" PATH=/usr/bin:/bin DISPLAY="${DISPLAY:-}"
+                     WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" ${WINEARCH:+WINEARCH=$WINEARCH})
+  if [ "$owner" = "$(id -un)" ]; then
+    env -i "${environment[@]}" "$@"
+  else
+    runuser -u "$owner" -- env -i "${environment[@]}" "$@"
+  fi
+}
+
 pids=()
 # Ends every program of the prefix and waits until its server is gone: a new program that reached a
 # dying server would find the last saver's claim still held and end at once.
 stop_wine() {
-  timeout 20 wineserver -k 2>/dev/null
-  timeout 20 wineserver -w 2>/dev/null
+  as_user timeout 20 wineserver -k 2>/dev/null
+  as_user timeout 20 wineserver -w 2>/dev/null
 }
 cleanup() {
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; done
@@ -49,9 +79,28 @@ fail() {
   exit 1
 }
 
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "making the Wine prefix $WINEPREFIX"
-  timeout 300 "${wine[@]}" wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
+# The prefix, made once: C:\windows read-only for the user, as on every Windows since Vista.
+stamp=$("${wine[@]}" --version 2>/dev/null)
+if [ ! -f "$prefix/system.reg" ] || [ "$(cat "$prefix/.tesmar-wine-version" 2>/dev/null)" != "$stamp" ]; then
+  echo "making the Wine prefix $prefix for $owner"
+  rm -rf "$prefix"
+  mkdir -p "$prefix"
+  [ "$owner" != "$(id -un)" ] && chown "$owner" "$prefix"
+  case "$loader" in wine64) export WINEARCH=win64 ;; *) export WINEARCH=win32 ;; esac
+  as_user timeout 600 "${wine[@]}" wineboot -i >/dev/null 2>&1 || fail "wineboot did not finish"
+  as_user timeout 60 wineserver -w
+  unset WINEARCH
+  chmod -R a-w "$windir" || fail "cannot make C:\\windows read-only"
+  echo "$stamp" >"$prefix/.tesmar-wine-version"
+fi
+# What an earlier case left in the user's folder goes; so does anything in C:\windows but the system's.
+rm -rf "$appdata"
+chmod u+w "$windir"
+for name in tes-mar.ini default.tmr tmp.bmp glide.tmr; do rm -f "$windir/$name"; done
+chmod a-w "$windir"
+if as_user touch "$windir/tesmar-probe" 2>/dev/null; then
+  rm -f "$windir/tesmar-probe"
+  fail "the user $owner can write C:\\windows"
 fi
 
 start_xvfb "${width}x${height}" || fail "Xvfb did not start"
@@ -64,7 +113,7 @@ xdotool mousemove $((width / 2)) $((height / 2))
 start() {
   rm -f "$work/status"
   (
-    "${wine[@]}" "$scr" "$@" >"$work/saver.log" 2>&1
+    as_user "${wine[@]}" "$scr" "$@" >"$work/saver.log" 2>&1
     echo $? >"$work/status"
   ) &
   saver=$!
@@ -88,6 +137,8 @@ wait_window() {
   done
   return 1
 }
+# How many windows with the saver's name show: the saver window, and any message box of it.
+saver_windows() { xdotool search --onlyvisible --name '^tes_mar_ScreenSaver$' 2>/dev/null | wc -l; }
 
 # How many pixels of column $2 of image $1 are pure red.
 red_in_column() {
@@ -111,8 +162,8 @@ saver_window() { wait_window 30 tes_mar_ScreenSaver; }
 
 # The probe speaks for the system and for other programs.
 probe() {
-  [ -n "$probe" ] || { echo "SKIP: no probe program"; exit 77; }
-  "${wine[@]}" "$probe" "$@"
+  [ -n "$probe_built" ] || { echo "SKIP: no probe program"; exit 77; }
+  as_user "${wine[@]}" "$work/probe.exe" "$@"
 }
 
 # Runs tesmar.scr with the given arguments beside the saver and prints its exit code; fails when it
@@ -121,20 +172,24 @@ run_beside() {
   local out=$work/beside.status
   rm -f "$out"
   # Its output goes elsewhere, or the command substitution around this would wait for it to end.
-  ( "${wine[@]}" "$scr" "$@"; echo $? >"$out" ) >/dev/null 2>&1 &
+  ( as_user "${wine[@]}" "$scr" "$@"; echo $? >"$out" ) >/dev/null 2>&1 &
   pids+=($!)
   wait_for 20 test -s "$out" || return 1
   cat "$out"
 }
 
+# Files the test puts into the user's folder belong to the user, as if the saver had made them.
+give_to_user() { [ "$owner" != "$(id -un)" ] && chown -R "$owner" "$@"; return 0; }
+
 # Starts the saver from the gliding ball and waits until it runs; leaves its settings behind.
 start_gliding_saver() {
-  write_glide_start "$windir"
-  rm -f "$windir/default.tmr"
+  write_glide_start "$appdata"
+  give_to_user "$appdata"
+  rm -f "$appdata/default.tmr"
   start /s
   saver_window >/dev/null || fail "no saver window"
-  wait_for 20 test -s "$windir/default.tmr" || fail "no starting state in default.tmr"
-  [ "$(glide_steps "$windir")" = 0 ] || fail "default.tmr does not hold the starting state"
+  wait_for 20 test -s "$appdata/default.tmr" || fail "no starting state in default.tmr"
+  [ "$(glide_steps "$appdata")" = "${1:-0}" ] || fail "default.tmr does not hold the starting state"
   # Speed 0 is one step in a tenth of a second.
   sleep 3
 }
@@ -142,9 +197,29 @@ start_gliding_saver() {
 # default.tmr is whole, and ball 1 in it has glided a whole number of steps, at least one.
 check_final_state() {
   local steps
-  steps=$(glide_steps "$windir") || fail "ball 1 did not glide a whole number of steps: $(grep N1_coord "$windir/default.tmr")"
+  steps=$(glide_steps "$appdata") || fail "ball 1 did not glide a whole number of steps: $(grep N1_coord "$appdata/default.tmr")"
   [ "$steps" -ge 1 ] || fail "default.tmr still holds the starting state"
   echo "steps run: $steps"
+}
+
+# Presses OK in a fresh settings dialog and checks that the program ends with 0.
+dialog_ok() {
+  start /c
+  dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
+  xdotool windowfocus --sync "$dialog" 2>/dev/null
+  xdotool key Return
+  wait_exit 20 || fail "OK did not end the program"
+  [ "$status" -eq 0 ] || fail "exit code $status"
+}
+
+# settings FILE LINE...: FILE holds every line given.
+settings_hold() {
+  local file=$1 line
+  shift
+  tr -d '\r' <"$file" >"$work/settings" 2>/dev/null || fail "no $file"
+  for line in "$@"; do
+    grep -qx "$line" "$work/settings" || fail "$file lacks $line: $(cat "$work/settings")"
+  done
 }
 
 case "$case_name" in
@@ -156,21 +231,21 @@ case "$case_name" in
     ;;
 
   enter_writes_picture)
-    rm -f "$windir/tmp.bmp"
     start /s
     window=$(saver_window) || fail "no saver window"
     wait_for 40 screen_shows_scene || fail "the saver draws nothing"
     xdotool windowfocus "$window" 2>/dev/null
     xdotool key Return
-    wait_for 20 test -s "$windir/tmp.bmp" || fail "Enter wrote no tmp.bmp"
+    wait_for 20 test -s "$appdata/tmp.bmp" || fail "Enter wrote no tmp.bmp in the user's folder"
     sleep 1
     [ ! -e "$work/status" ] || fail "Enter ended the saver"
+    [ "$(saver_windows)" -eq 1 ] || fail "a message box showed after Enter"
     # One pixel smaller than the screen each way, 24 bits, rows padded to four bytes.
     row=$(( ((width - 1) * 3 + 3) / 4 * 4 ))
     expected=$((54 + row * (height - 1)))
-    size=$(stat -c %s "$windir/tmp.bmp")
+    size=$(stat -c %s "$appdata/tmp.bmp")
     [ "$size" -eq "$expected" ] || fail "tmp.bmp has $size bytes, not $expected"
-    cp "$windir/tmp.bmp" "$work/picture.bmp"
+    cp "$appdata/tmp.bmp" "$work/picture.bmp"
     [ "$(identify -format %wx%h "$work/picture.bmp")" = "$((width - 1))x$((height - 1))" ] || fail "wrong picture size"
     shows_left_edge "$work/picture.bmp" $((height - 1)) || fail "no red box edge in the picture"
     # The rear wall's top edge crosses the middle column a quarter of the way down.
@@ -183,12 +258,32 @@ case "$case_name" in
     start /s
     window=$(saver_window) || fail "no saver window"
     wait_for 40 screen_shows_scene || fail "the saver draws nothing"
-    cp "$windir/default.tmr" "$work/start.tmr" || fail "no default.tmr at the start"
+    cp "$appdata/default.tmr" "$work/start.tmr" || fail "no default.tmr at the start"
     xdotool mousemove_relative 1 0
     wait_exit 20 || fail "a one-pixel mouse move did not end the saver"
     [ "$status" -eq 0 ] || fail "exit code $status"
-    grep -q "^ball_N9_red_green_blue_0-255=" "$windir/default.tmr" || fail "default.tmr is not a whole parameter file"
-    cmp -s "$work/start.tmr" "$windir/default.tmr" && fail "default.tmr was not rewritten with the final state"
+    grep -q "^ball_N9_red_green_blue_0-255=" "$appdata/default.tmr" || fail "default.tmr is not a whole parameter file"
+    cmp -s "$work/start.tmr" "$appdata/default.tmr" && fail "default.tmr was not rewritten with the final state"
+    ;;
+
+  # Set to go on from default.tmr, the next start begins where the last one ended.
+  next_start_goes_on_from_the_last_final_state)
+    start_gliding_saver
+    probe close || fail "no saver window to close"
+    wait_exit 20 || fail "the saver did not close"
+    steps=$(glide_steps "$appdata") || fail "no whole final state"
+    [ "$steps" -ge 1 ] || fail "the first run saved no steps"
+    printf '[tes-mar_ScreenSaver]\r\nSpeed=0\r\nFrame_on=1\r\nwhat_file=0\r\nparam_file=default.tmr\r\n' >"$appdata/tes-mar.ini"
+    give_to_user "$appdata"
+    start /s
+    saver_window >/dev/null || fail "no saver window on the second start"
+    sleep 2
+    probe close || fail "no saver window to close"
+    wait_exit 20 || fail "the second run did not close"
+    # Only a run that went on from the first one's end leaves ball 1 a whole number of steps further.
+    later=$(glide_steps "$appdata") || fail "no whole final state after the second run"
+    [ "$later" -gt "$steps" ] || fail "the second run did not go on from step $steps (it ended at $later)"
+    echo "first run: $steps steps; second run ended at step $later"
     ;;
 
   preview_exits)
@@ -212,28 +307,53 @@ case "$case_name" in
     ;;
 
   config_dialog_ok_writes_settings)
-    rm -f "$windir/tes-mar.ini"
-    start /c
-    dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
-    xdotool windowfocus --sync "$dialog" 2>/dev/null
-    xdotool key Return
-    wait_exit 20 || fail "OK did not end the program"
-    [ "$status" -eq 0 ] || fail "exit code $status"
-    tr -d '\r' <"$windir/tes-mar.ini" >"$work/settings"
-    for line in "Speed=1" "Frame_on=1" "what_file=1" "param_file=default.tmr"; do
-      grep -qx "$line" "$work/settings" || fail "tes-mar.ini lacks $line: $(cat "$work/settings")"
-    done
+    dialog_ok
+    settings_hold "$appdata/tes-mar.ini" "Speed=1" "Frame_on=1" "what_file=1" "param_file=default.tmr"
+    ;;
+
+  # An administrator's tes-mar.ini in the Windows directory is still read; what the user stores goes to
+  # the user's own folder, which is read from then on, and the administrator's file stays as it was.
+  windows_directory_settings_are_read_then_kept_per_user)
+    chmod u+w "$windir"
+    printf '[tes-mar_ScreenSaver]\r\nSpeed=0\r\nFrame_on=0\r\nwhat_file=1\r\nparam_file=admin.tmr\r\n' >"$windir/tes-mar.ini"
+    chmod a-w "$windir" "$windir/tes-mar.ini"
+    cp "$windir/tes-mar.ini" "$work/admin.ini"
+    dialog_ok
+    settings_hold "$appdata/tes-mar.ini" "Speed=0" "Frame_on=0" "what_file=1" "param_file=admin.tmr"
+    cmp -s "$work/admin.ini" "$windir/tes-mar.ini" || fail "the administrator's tes-mar.ini changed"
+    # The user's copy is the one read now: a change in it shows in the next dialog and is stored again.
+    sed -i 's/^Speed=0/Speed=2/' "$appdata/tes-mar.ini"
+    dialog_ok
+    settings_hold "$appdata/tes-mar.ini" "Speed=2" "Frame_on=0"
+    ;;
+
+  # The tool says where the final state went, and fails when it could not be written anywhere.
+  render_tool_reports_where_it_wrote)
+    [ -n "$render_built" ] || { echo "SKIP: no tesmar-render.exe"; exit 77; }
+    as_user "${wine[@]}" "$work/tesmar-render.exe" --size 320x240 --frames 50 --out "$work/out.bmp" >"$work/render.log" 2>&1 ||
+      fail "tesmar-render.exe failed: $(cat "$work/render.log")"
+    line=$(tr -d '\r' <"$work/render.log" | sed -n 's/^final state: //p')
+    case "$line" in *AppData*Roaming*tes-mar*default.tmr) ;; *) fail "final state reported in '$line'" ;; esac
+    grep -q "^ball_N9_red_green_blue_0-255=" "$appdata/default.tmr" || fail "the reported default.tmr is not whole"
+    # Nowhere to write: the user's folder taken away for a file of the same name.
+    rm -rf "$appdata"
+    as_user touch "$(dirname "$appdata")/tes-mar"
+    if as_user "${wine[@]}" "$work/tesmar-render.exe" --size 320x240 --frames 5 --out "$work/out.bmp" >"$work/render.log" 2>&1; then
+      fail "tesmar-render.exe reported success with nowhere to write: $(cat "$work/render.log")"
+    fi
+    grep -q "cannot write the final state" "$work/render.log" || fail "no error said: $(cat "$work/render.log")"
+    grep -q "^final state:" "$work/render.log" && fail "a final state was reported that was never written"
+    rm -f "$(dirname "$appdata")/tes-mar"
     ;;
 
   config_dialog_escape_writes_nothing)
-    rm -f "$windir/tes-mar.ini"
     start /c
     dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
     xdotool windowfocus --sync "$dialog" 2>/dev/null
     xdotool key Escape
     wait_exit 20 || fail "Escape did not end the program"
     [ "$status" -eq 0 ] || fail "exit code $status"
-    [ ! -e "$windir/tes-mar.ini" ] || fail "Escape wrote tes-mar.ini"
+    [ ! -e "$appdata/tes-mar.ini" ] || fail "Escape wrote tes-mar.ini"
     ;;
 
   # On Windows NT the system sets its screen-saver flag for the saver it starts; that saver runs, and

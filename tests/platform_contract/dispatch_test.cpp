@@ -242,4 +242,20 @@ TEST(ApplicationLoop, RunWithoutAMainWindowRaisesTheError) {
   EXPECT_THROW(application.Run(), TInvalidMainWindow);
 }
 
+// The pump's clock counts single milliseconds: the steps between its readings are 1 ms, bar the
+// odd one where this thread did not run.
+TEST(MillisecondTick, StepsByOneMillisecond) {
+  int steps = 0;
+  int singleSteps = 0;
+  DWORD last = GetMillisecondTick();
+  while (steps < 40) {
+    const DWORD now = GetMillisecondTick();
+    if (now == last) continue;
+    ++steps;
+    if (now - last == 1) ++singleSteps;
+    last = now;
+  }
+  EXPECT_GE(singleSteps, 30) << singleSteps << " of 40 steps were of 1 ms";
+}
+
 }  // namespace

@@ -1,8 +1,9 @@
 // Settings and parameter files through TProfile: what is written reads back, values and defaults are
-// cut to the caller's buffer, a bare name lands in the Windows directory, and nothing that would
-// corrupt the file is stored.
+// cut to the caller's buffer, a bare name lands in the saver folder unless the search finds it earlier
+// and the user's own copy is not the newer, and nothing that would corrupt the file is stored.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "profile.h"
+#include "saver_files.h"
 #include "scratch_folder.h"
 #include "system_api.h"
 
@@ -90,11 +92,11 @@ TEST(Profile, GetStringCutsToTheBufferAndFallsBackToTheDefault) {
   EXPECT_FALSE(fs::exists(absent));  // reading creates nothing
 }
 
-TEST(Profile, BareNameFoundNowhereIsStoredInTheWindowsDirectory) {
+TEST(Profile, BareNameFoundNowhereIsStoredInTheSaverFolder) {
   const std::string name = "tesmar-contract-" + std::to_string(std::random_device()()) + ".ini";
-  char directory[MAX_PATH] = "";
-  ASSERT_GT(GetWindowsDirectoryA(directory, sizeof directory), 0u);
-  const fs::path expected = fs::path(directory) / name;
+  const std::string folder = SaverFolder();
+  ASSERT_FALSE(folder.empty());
+  const fs::path expected = fs::path(folder) / name;
   ASSERT_FALSE(fs::exists(expected));
   {
     TProfile profile(kSection, name.c_str());
@@ -108,6 +110,34 @@ TEST(Profile, BareNameFoundNowhereIsStoredInTheWindowsDirectory) {
     EXPECT_EQ(Value(again, "gravitation_constant"), "20.000000");
   }
   fs::remove(expected);
+}
+
+// A file of the same name in the current folder (on the search path before the saver folder) is the
+// one used, unless the user's own copy was saved after it, as a write that the other could not take
+// leaves it; writes then go to the copy read.
+TEST(Profile, AFileFoundEarlierIsUsedUnlessTheOwnCopyIsNewer) {
+  const std::string name = "tesmar-contract-" + std::to_string(std::random_device()()) + ".ini";
+  ScratchFolder here;
+  const fs::path saved = fs::current_path();
+  fs::current_path(here.Path);
+  const fs::path found = here.Path / name;
+  const fs::path own = fs::path(SaverFolder()) / name;
+  for (const bool ownIsNewer : {false, true}) {
+    WriteBytes(found.string(), "[tes-mar_ScreenSaver]\nfrom=found\n");
+    WriteBytes(own.string(), "[tes-mar_ScreenSaver]\nfrom=own\n");
+    const auto now = fs::file_time_type::clock::now();
+    fs::last_write_time(ownIsNewer ? found : own, now - std::chrono::hours(1));
+    fs::last_write_time(ownIsNewer ? own : found, now);
+    {
+      TProfile profile(kSection, name.c_str());
+      EXPECT_EQ(Value(profile, "from"), ownIsNewer ? "own" : "found");
+      EXPECT_TRUE(profile.WriteString("written", "1"));
+    }
+    EXPECT_NE(ReadBytes((ownIsNewer ? own : found).string()).find("written=1"), std::string::npos);
+    EXPECT_EQ(ReadBytes((ownIsNewer ? found : own).string()).find("written"), std::string::npos);
+  }
+  fs::remove(own);
+  fs::current_path(saved);
 }
 
 TEST(Profile, RefusesKeysAndValuesThatWouldCorruptTheFile) {

@@ -16,12 +16,6 @@ std::string systemRead(const std::string& file, const char* key) {
   return value;
 }
 
-std::string windowsFile(const char* name) {
-  char directory[MAX_PATH] = "";
-  GetWindowsDirectoryA(directory, sizeof directory);
-  return std::string(directory) + "\\" + name;
-}
-
 TEST(Profile, SettingsAndParametersAreWrittenWhereTheSystemReadsThem) {
   ScratchFolder folder;
   const std::string file = folder.File("tes-mar.ini");
@@ -61,20 +55,6 @@ TEST(Profile, NoRoomInTheBufferGivesFalseAndWritesNothing) {
   char value[4] = "abc";
   EXPECT_FALSE(profile.GetString("param_file", value, 0, "x"));
   EXPECT_STREQ(value, "abc");
-}
-
-// A bare name that the search does not find is the system's to place, and TProfile leaves it bare.
-TEST(Profile, BareNameNotFoundKeepsItsNameAndTheSystemPlacesItInTheWindowsDirectory) {
-  const std::string name = "tesmar-test-" + std::to_string(GetCurrentProcessId()) + ".ini";
-  const std::string expected = windowsFile(name.c_str());
-  DeleteFileA(expected.c_str());
-  {
-    TProfile profile(kSection, name.c_str());
-    EXPECT_EQ(profile.GetFileName(), name);
-    EXPECT_TRUE(profile.WriteString("Frame_on", "0"));
-  }
-  EXPECT_EQ(systemRead(expected, "Frame_on"), "0");
-  DeleteFileA(expected.c_str());
 }
 
 TEST(Profile, FileFoundInTheCurrentDirectoryIsUsedByItsFullPath) {

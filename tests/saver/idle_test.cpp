@@ -124,6 +124,59 @@ TEST_F(IdlePacing, AnUnknownSpeedNeverDrawsButKeepsPolling) {
   }
 }
 
+// --- the pump on a coarse system tick ----------------------------------------------------------
+
+// One simulated second of the idle loop, in microseconds: every idle call costs 50 µs, every frame
+// 400 µs; the pump reads a clock that steps by `step` µs. Returns the frames drawn.
+long long simulatedNow = 0;
+long long clockStep = 1000;
+DWORD SteppingTick() { return static_cast<DWORD>(simulatedNow / clockStep * clockStep / 1000); }
+
+class SimulatedWindow : public TScrnSavWindow {
+ public:
+  SimulatedWindow() : TScrnSavWindow(nullptr) {}
+  void AnimateScreen() override {
+    ++Frames;
+    simulatedNow += 400;
+  }
+  int Frames = 0;
+};
+
+int FramesInASecond(int speed, long long step) {
+  struct App : TScrnSavApp {
+    App() : TScrnSavApp("simulated") {}
+    void InitScrnSavWindow() override { ScrnSavWindow = Window = new SimulatedWindow; }
+    SimulatedWindow* Window = nullptr;
+  } app;
+  simulatedNow = 0;
+  clockStep = step;
+  SetTickSource(&SteppingTick);
+  app.SetSpeed(speed);
+  app.InitMainWindow();
+  while (simulatedNow < 1000000) {
+    app.IdleAction(0);
+    simulatedNow += 50;
+  }
+  SetTickSource(nullptr);
+  return app.Window->Frames;
+}
+
+// On a tick of 15.6 ms (GetTickCount on a Windows of today) Medium and Fast both draw a frame per
+// tick, 64 a second, which is why the pump reads a clock of whole milliseconds: there each speed
+// keeps a pace of its own.
+TEST(IdlePacingOnSteppingClocks, OnlyAMillisecondClockKeepsTheThreeSpeedsApart) {
+  struct Row {
+    long long step;  // µs
+    int speed;
+    int least, most;  // frames in the second
+  };
+  for (const Row row : {Row{15625, 1, 63, 65}, Row{15625, 2, 63, 65}, Row{1000, 0, 9, 10}, Row{1000, 1, 83, 91},
+                        Row{1000, 2, 400, 510}}) {
+    const int frames = FramesInASecond(row.speed, row.step);
+    EXPECT_GE(frames, row.least) << "speed " << row.speed << ", clock step " << row.step << " µs";
+    EXPECT_LE(frames, row.most) << "speed " << row.speed << ", clock step " << row.step << " µs";
+  }
+}
 
 // --- what the pump tells the message loop ------------------------------------------------------
 
@@ -161,10 +214,10 @@ TEST_F(IdlePacing, TheWakeTickIsThePausesRestOnTheLoopsClock) {
   Start(0, 1000);
   fakeNow = 1040;
   app.IdleAction(0);
-  // A test clock is carried over to GetTickCount by the distance left: 61 ms.
-  const DWORD before = GetTickCount();
+  // A test clock is carried over to the loop's clock by the distance left: 61 ms.
+  const DWORD before = GetMillisecondTick();
   const TIdleWake wake = app.NextIdleWake();
-  const DWORD after = GetTickCount();
+  const DWORD after = GetMillisecondTick();
   ASSERT_EQ(wake.When, TIdleWake::AtTick);
   EXPECT_LE(wake.Tick - (before + 61), after - before);
 

@@ -1,6 +1,8 @@
 // The engine tests' fixture: scratch folders and ball layouts.
 #include "engine_test.h"
 
+#include "saver_files.h"
+
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -21,11 +23,7 @@ void SetEnvironment(const char* name, const std::string& value) {
 
 }  // namespace
 
-std::filesystem::path EngineTest::WindowsDirectory() {
-  char folder[1024] = "";
-  GetWindowsDirectoryA(folder, sizeof folder);
-  return folder;
-}
+std::filesystem::path EngineTest::FilesFolder() { return SaverFolder(); }
 
 void EngineTest::SetUp() {
   const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
@@ -51,7 +49,7 @@ void EngineTest::TearDown() {
   std::filesystem::current_path(SavedWorkingDirectory);
   std::error_code ignored;
   // Outside the scratch folder only on Windows, where the tests' Wine prefix holds the directory.
-  for (const char* name : {"default.tmr", "own.tmr"}) std::filesystem::remove(WindowsDirectory() / name, ignored);
+  for (const char* name : {"default.tmr", "own.tmr"}) std::filesystem::remove(FilesFolder() / name, ignored);
   std::filesystem::remove_all(Root, ignored);
 }
 

@@ -30,9 +30,9 @@ class EngineTest : public ::testing::Test {
   static void WriteText(const std::filesystem::path& path, const std::string& text);
 
   std::filesystem::path Root;
-  // Where a bare file name is written: on Linux the stand-in inside Root.
-  static std::filesystem::path WindowsDirectory();
-  static std::filesystem::path DefaultFile() { return WindowsDirectory() / "default.tmr"; }
+  // Where a bare file name is written: the saver folder, on Linux inside Root.
+  static std::filesystem::path FilesFolder();
+  static std::filesystem::path DefaultFile() { return FilesFolder() / "default.tmr"; }
 
  private:
   std::filesystem::path SavedWorkingDirectory;

@@ -224,7 +224,7 @@ TEST_F(ParameterFileTest, NamesAreUsedUnchangedAndTheEmptyNameIsTheDefaultFile) 
   char name[] = "own.tmr";
   engine->set_pars(name);
   EXPECT_STREQ(name, "own.tmr");
-  EXPECT_TRUE(std::filesystem::exists(WindowsDirectory() / "own.tmr"));
+  EXPECT_TRUE(std::filesystem::exists(FilesFolder() / "own.tmr"));
   std::filesystem::remove(DefaultFile());
   engine->set_pars("");
   EXPECT_TRUE(std::filesystem::exists(DefaultFile()));

@@ -183,12 +183,13 @@ int main(int argc, char* argv[]) {
       status = 1;
     }
   } else {
-    picture = WindowsDirectoryFile("tmp.bmp");
+    picture = SaverFolderFile("tmp.bmp");
     window->SaveScreen();
     if (boxShown) status = 1;
   }
 
-  // As when the saver ends: the window goes, and with it the engine, which saves its final state.
+  // As when the saver ends: the engine writes its final state, then the window goes.
+  const std::string finalState = window->EndRun();
   window->Destroy(0);
   application.SetMainWindow(nullptr);
   delete window;
@@ -197,6 +198,10 @@ int main(int argc, char* argv[]) {
   std::printf("%ld frames of %dx%d in %.3f s: %.1f frames per second\n", options.Frames, options.Width,
               options.Height, seconds, seconds > 0 ? static_cast<double>(options.Frames) / seconds : 0.0);
   if (status == 0) std::printf("picture: %s\n", std::filesystem::absolute(picture).string().c_str());
-  std::printf("final state: %s\n", std::filesystem::absolute(ResolvedParameterFile("default.tmr")).string().c_str());
+  if (finalState.empty()) {
+    std::fprintf(stderr, "tesmar-render: cannot write the final state to default.tmr\n");
+    return 1;
+  }
+  std::printf("final state: %s\n", std::filesystem::absolute(finalState).string().c_str());
   return status;
 }

@@ -1,5 +1,5 @@
 // Linux services beside the stand-ins of system_api.h: what the program entry hands over, and the
-// Windows directory and file search that the profile and the stand-ins share.
+// file search that the profile and the stand-ins share.
 #pragma once
 
 #include <string>
@@ -8,13 +8,9 @@
 // until then it is read from /proc/self/cmdline.
 void SetProgramArguments(int argc, char** argv);
 
-// The stand-in for the Windows directory: $XDG_CONFIG_HOME/tes-mar, else $HOME/.config/tes-mar.
-// Computed from the environment at each call; not created.
-std::string WindowsDirectoryPath();
-
-// Creates the Windows directory with its parents (mode 0700, as for any config folder); true when it
-// exists afterwards.
-bool CreateWindowsDirectory();
+// The saver folder (saver_file_location.h), which is also the Windows directory's stand-in, is
+// $XDG_CONFIG_HOME/tes-mar, else $HOME/.config/tes-mar, computed from the environment at each call;
+// MakeSaverFolder creates it with its parents, mode 0700 as for any config folder.
 
 // OpenFile(OF_EXIST) for a file name: a name with a directory part is checked as it is; a bare name is
 // looked for in the program's directory, the current directory, the Windows directory and each PATH

@@ -17,6 +17,7 @@
 #include "atomic_file.h"
 #include "ini_document.h"
 #include "linux_services.h"
+#include "saver_file_location.h"
 
 namespace {
 
@@ -70,9 +71,9 @@ std::string WriteTarget(const std::string& path) {
 
 struct TProfile::TState {
   std::string Section;
-  std::string FileName;             // resolved once; empty when no usable name was given
-  bool InWindowsDirectory = false;  // placed there by the search: the folder may still have to be made
-  bool InMemory = false;            // no file behind it: writes edit Document alone
+  std::string FileName;  // resolved once; empty when no usable name was given
+  std::string Fallback;  // the user's own copy, for a write that FileName cannot take
+  bool InMemory = false;  // no file behind it: writes edit Document alone
   IniDocument Document;             // the file as read, with this object's writes applied
   // The writes in order (no value: remove the key), replayed on the file as it is at commit time so
   // that changes another profile object made meanwhile are kept.
@@ -83,14 +84,9 @@ TProfile::TProfile(const char* section, const char* fileName) : State(std::make_
   State->Section = section ? section : "";
   const std::string name = fileName ? fileName : "";
   if (name.empty()) return;
-  if (name.find('/') != std::string::npos) {
-    State->FileName = name;
-  } else if (std::string found = SearchFile(name); !found.empty()) {
-    State->FileName = std::move(found);
-  } else {
-    State->FileName = WindowsDirectoryPath() + "/" + name;
-    State->InWindowsDirectory = true;
-  }
+  TSaverFileLocation location = LocateSaverFile(name);
+  State->FileName = std::move(location.Path);
+  State->Fallback = std::move(location.Fallback);
   // A file that cannot be read behaves as empty; Flush will refuse to overwrite it.
   std::string bytes;
   if (ReadWholeFile(State->FileName, bytes) == ReadResult::Read) State->Document = IniDocument::Parse(bytes);
@@ -138,31 +134,46 @@ bool TProfile::WriteString(const char* key, const char* value) {
   return true;
 }
 
+namespace {
+// The file at `source` as it is now, with the writes replayed on it, replaces the one at `path`
+// (which may be another file). False, with nothing changed, when either step fails.
+bool Commit(const std::string& source, const std::string& path, const TProfile::TState& state, IniDocument& result) {
+  if (InSaverFolder(path)) MakeSaverFolder();
+  std::string bytes;
+  const ReadResult read = ReadWholeFile(source, bytes);
+  if (read == ReadResult::Failed) return false;  // never replace a file whose contents were not read
+  IniDocument current = read == ReadResult::Read ? IniDocument::Parse(bytes) : IniDocument();
+  for (const auto& [key, value] : state.Pending) {
+    if (value) current.Set(state.Section, key, *value);
+    else current.Remove(state.Section, key);
+  }
+  struct stat old{};
+  const bool existed = ::stat(path.c_str(), &old) == 0;
+  if (!WriteFileAtomically(path, current.Serialize())) return false;
+  // The new file would otherwise get default permissions; keep those the user gave the old one.
+  if (existed) ::chmod(path.c_str(), old.st_mode & 07777);
+  result = std::move(current);
+  return true;
+}
+}  // namespace
+
 bool TProfile::Flush() {
   if (State->Pending.empty()) return true;
-  if (State->InWindowsDirectory) CreateWindowsDirectory();
   const std::string target = WriteTarget(State->FileName);
-
-  std::string bytes;
-  const ReadResult read = ReadWholeFile(target, bytes);
-  bool ok = read != ReadResult::Failed;  // never replace a file whose contents were not read
-  if (ok) {
-    IniDocument current = read == ReadResult::Read ? IniDocument::Parse(bytes) : IniDocument();
-    for (const auto& [key, value] : State->Pending) {
-      if (value) current.Set(State->Section, key, *value);
-      else current.Remove(State->Section, key);
-    }
-    struct stat old{};
-    const bool existed = ::stat(target.c_str(), &old) == 0;
-    ok = WriteFileAtomically(target, current.Serialize());
-    // The new file would otherwise get default permissions; keep those the user gave the old one.
-    if (ok && existed) ::chmod(target.c_str(), old.st_mode & 07777);
+  bool ok = Commit(target, target, *State, State->Document);
+  if (!ok && !State->Fallback.empty()) {
+    // The file found cannot take the write: the user's own copy does, and is the one read from now on.
+    ok = Commit(target, State->Fallback, *State, State->Document);
     if (ok) {
-      State->Document = std::move(current);
-      State->Pending.clear();
+      State->FileName = State->Fallback;
+      State->Fallback.clear();
     }
   }
-  if (!ok) std::fprintf(stderr, "tesmar: cannot write the profile %s\n", target.c_str());
+  if (ok) {
+    State->Pending.clear();
+  } else {
+    std::fprintf(stderr, "tesmar: cannot write the profile %s\n", target.c_str());
+  }
   return ok;
 }
 

@@ -150,6 +150,9 @@ DWORD GetTickCount() {
   return static_cast<DWORD>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
 }
 
+// The monotonic clock GetTickCount reads already counts whole milliseconds.
+DWORD GetMillisecondTick() { return GetTickCount(); }
+
 HMODULE LoadLibraryA(LPCSTR fileName) {
   // dlopen(nullptr) would hand out the program itself, which LoadLibrary never does.
   if (!fileName || !*fileName) return nullptr;

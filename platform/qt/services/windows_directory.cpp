@@ -1,4 +1,5 @@
-// The Windows directory stand-in (a per-user config folder) and the OpenFile(OF_EXIST) file search.
+// The saver folder (a per-user config folder, which also stands in for the Windows directory), the
+// OpenFile(OF_EXIST) file search and what the placing of saver files asks of the file system.
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "linux_services.h"
+#include "saver_file_location.h"
 #include "system_api.h"
 
 namespace {
@@ -79,7 +81,7 @@ std::string Absolute(const std::string& path) {
 
 }  // namespace
 
-std::string WindowsDirectoryPath() {
+std::string SaverFolderPath() {
   const std::string config = Environment("XDG_CONFIG_HOME");
   // Relative values are invalid for XDG base directories and are ignored.
   if (!config.empty() && config.front() == '/') return Join(WithoutTrailingSlashes(config), "tes-mar");
@@ -91,8 +93,8 @@ std::string WindowsDirectoryPath() {
   return Join(WithoutTrailingSlashes(base), "tes-mar-" + std::to_string(getuid()));
 }
 
-bool CreateWindowsDirectory() {
-  const std::string path = WindowsDirectoryPath();
+bool MakeSaverFolder() {
+  const std::string path = SaverFolderPath();
   int error = 0;
   for (std::size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
     const std::string prefix = path.substr(0, slash);
@@ -112,7 +114,7 @@ std::string SearchFile(const std::string& fileName) {
   if (fileName.empty()) return {};
   if (fileName.find('/') != std::string::npos) return IsExistingFile(fileName) ? Absolute(fileName) : std::string();
 
-  std::vector<std::string> folders{ProgramDirectory(), CurrentDirectory(), WindowsDirectoryPath()};
+  std::vector<std::string> folders{ProgramDirectory(), CurrentDirectory(), SaverFolderPath()};
   const std::string path = Environment("PATH");
   for (std::size_t start = 0; start <= path.size();) {
     const auto colon = path.find(':', start);
@@ -128,12 +130,38 @@ std::string SearchFile(const std::string& fileName) {
   return {};
 }
 
+std::string FindOnSearchPath(const std::string& name) { return SearchFile(name); }
+
+bool FileExists(const std::string& path) { return IsExistingFile(path); }
+
+bool CanReplaceFile(const std::string& path) {
+  const auto slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  // access() also answers for root, whom modes do not stop but a read-only mount does.
+  return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+bool IsNewerFile(const std::string& path, const std::string& other) {
+  struct stat mine{}, theirs{};
+  if (::stat(path.c_str(), &mine) != 0 || ::stat(other.c_str(), &theirs) != 0) return false;
+  if (mine.st_mtim.tv_sec != theirs.st_mtim.tv_sec) return mine.st_mtim.tv_sec > theirs.st_mtim.tv_sec;
+  return mine.st_mtim.tv_nsec > theirs.st_mtim.tv_nsec;
+}
+
+bool SameFileName(const std::string& path, const std::string& other) {
+  struct stat mine{}, theirs{};
+  if (::stat(path.c_str(), &mine) == 0 && ::stat(other.c_str(), &theirs) == 0) {
+    return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+  }
+  return path == other;
+}
+
 UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) {
-  if (!CreateWindowsDirectory()) {
-    std::fprintf(stderr, "tesmar: cannot create the settings folder %s: %s\n", WindowsDirectoryPath().c_str(),
+  if (!MakeSaverFolder()) {
+    std::fprintf(stderr, "tesmar: cannot create the settings folder %s: %s\n", SaverFolderPath().c_str(),
                  std::strerror(errno));
   }
-  const std::string path = WindowsDirectoryPath();
+  const std::string path = SaverFolderPath();
   const auto length = static_cast<UINT>(path.size());
   // Like Windows: a buffer too small for path and terminator gets nothing, the result is the size needed.
   if (buffer == nullptr || size <= length) return length + 1;

@@ -1,5 +1,5 @@
-// Private-profile files over the kernel's own services: the file found by OpenFile's search, else
-// the bare name, which GetPrivateProfileString and WritePrivateProfileString place in the Windows directory.
+// Private-profile files over the kernel's own services, in the file that the placing of saver files
+// chooses: the one OpenFile's search finds, or the user's own copy in the saver folder.
 #include "profile.h"
 
 #include <algorithm>
@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "saver_file_location.h"
 #include "system_api.h"
 
 struct TProfile::TState {
   std::string Section;
   std::string FileName;
+  std::string Fallback;  // the user's own copy, for a write that FileName cannot take
   bool Usable = false;
 };
 
@@ -50,18 +52,17 @@ void copyCut(const char* text, char* buffer, unsigned size) {
 
 TProfile::TProfile(const char* section, const char* fileName) : State(std::make_unique<TState>()) {
   State->Section = section ? section : "";
-  State->FileName = fileName ? fileName : "";
-  OFSTRUCT found{};
-  found.cBytes = sizeof found;
-  if (State->FileName.empty()) return;
-  if (!fitsTheSystem(State->FileName)) {
+  const std::string name = fileName ? fileName : "";
+  if (name.empty()) return;
+  if (!fitsTheSystem(name)) {
     // The services stand without the window framework, so they trace on their own.
-    std::fprintf(stderr, "tesmar: the profile file name is too long for the system: %.60s...\n",
-                 State->FileName.c_str());
+    std::fprintf(stderr, "tesmar: the profile file name is too long for the system: %.60s...\n", name.c_str());
     return;
   }
-  if (OpenFile(State->FileName.c_str(), &found, OF_EXIST) != HFILE_ERROR) State->FileName = found.szPathName;
-  State->Usable = true;
+  TSaverFileLocation location = LocateSaverFile(name);
+  State->FileName = std::move(location.Path);
+  State->Fallback = fitsTheSystem(location.Fallback) ? std::move(location.Fallback) : std::string();
+  State->Usable = fitsTheSystem(State->FileName);
 }
 
 TProfile::~TProfile() { Flush(); }
@@ -85,7 +86,21 @@ bool TProfile::GetString(const char* key, char* buffer, unsigned size, const cha
 bool TProfile::WriteString(const char* key, const char* value) {
   if (!key || !State->Usable || !storable(key, value)) return false;
   // A null value would delete the key; storing means storing, so it is written empty.
-  return WritePrivateProfileStringA(State->Section.c_str(), key, value ? value : "", State->FileName.c_str()) != 0;
+  const auto write = [&] {
+    return WritePrivateProfileStringA(State->Section.c_str(), key, value ? value : "", State->FileName.c_str()) != 0;
+  };
+  if (write()) return true;
+  if (InSaverFolder(State->FileName)) return MakeSaverFolder() && write();
+  if (State->Fallback.empty() || !MakeSaverFolder()) return false;
+  // The file found cannot take the write (a Windows directory that users may not write): the user's own
+  // copy, made from it so that no other value is lost, takes it and is the one read from now on.
+  if (FileExists(State->FileName)) {
+    if (!CopyFileA(State->FileName.c_str(), State->Fallback.c_str(), FALSE)) return false;
+    SetFileAttributesA(State->Fallback.c_str(), FILE_ATTRIBUTE_NORMAL);
+  }
+  State->FileName = State->Fallback;
+  State->Fallback.clear();
+  return write();
 }
 
 // The system keeps a cache of profile files; a call with no section and no key writes it out.
