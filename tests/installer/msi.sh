@@ -35,9 +35,12 @@ for value in "SCRNSAVE.EXE=C:\\windows\\system32\\other.scr" ScreenSaveTimeOut=6
 done
 desktop_values() { "$wine" reg query "$desktop" 2>/dev/null | tr -d '\r' | grep -iE 'scrnsave|screensave' | sort; }
 before=$(desktop_values)
+# Entries among the installed programs, in the 64-bit and the 32-bit view of the registry.
 installed_entries() {
-  "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s 2>/dev/null | tr -d '\r' |
-    grep -c 'DisplayName.*REG_SZ.*Tesmar$'
+  local view
+  for view in 64 32; do
+    "$wine" reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' /s /reg:$view 2>/dev/null
+  done | tr -d '\r' | grep -c 'DisplayName.*REG_SZ.*Tesmar$'
 }
 
 for arch in x64 x86; do
