@@ -128,6 +128,16 @@ QPoint DeviceEventPoint(const QPointF& logical) {
   return rounded;
 }
 
+QScreen* ScreenWithDeviceRect(const QRect& device) {
+  if (!HasGui()) return nullptr;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    if (DeviceGeometry(*screen) == device) return screen;
+  }
+  return nullptr;
+}
+
+bool OnWayland() { return HasGui() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
+
 void WatchScreens() {
   static QPointer<QGuiApplication> watched;
   if (!HasGui() || watched == qGuiApp) return;
