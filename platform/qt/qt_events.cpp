@@ -134,8 +134,11 @@ bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message) {
       return true;
     }
     // The system sends a mouse move where the cursor comes over a window, also one shown under a still
-    // cursor. On Wayland the pointer's entering is often the first its position is told at all.
+    // cursor. On Wayland the compositor's enter is often the first the pointer's position is told at
+    // all. On X11 motion events tell it, and Qt's enters there carry the cursor position Qt last knew,
+    // which under XWayland is stale until the pointer has been over one of its windows.
     case QEvent::Enter: {
+      if (!OnWayland()) return false;
       const auto& enter = static_cast<QEnterEvent&>(event);
       message = TMessage{WM_MOUSEMOVE, MouseKeyFlags(enter), ClientPoint(widget, enter), 0};
       return true;

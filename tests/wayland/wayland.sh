@@ -28,10 +28,14 @@ chmod 755 "$work"
 pids=()
 cleanup() {
   exec 3>&- 2>/dev/null
-  local p
-  # Everything that runs in this session, whoever started it (sway starts its own helpers).
-  for p in $(pgrep -u "${owner:-$(id -un)}"); do
-    grep -qzx "XDG_RUNTIME_DIR=$runtime" "/proc/$p/environ" 2>/dev/null && kill -9 "$p" 2>/dev/null
+  local p signal
+  # Everything that runs in this session, whoever started it (sway starts its own helpers); asked
+  # first, so that XWayland takes its socket away.
+  for signal in TERM KILL; do
+    for p in $(pgrep -u "${owner:-$(id -un)}"); do
+      grep -qzx "XDG_RUNTIME_DIR=$runtime" "/proc/$p/environ" 2>/dev/null && kill -"$signal" "$p" 2>/dev/null
+    done
+    [ "$signal" = TERM ] && sleep 0.5
   done
   for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
   rm -rf "$work"
@@ -129,7 +133,10 @@ start_saver() {
   as_user "$@" "$work/bin/tesmar" /s >"$work/saver.log" 2>&1 &
   pids+=($!)
   saver_job=$!
-  wait_for 20 shows_box HEADLESS-1 || fail "the saver shows no box on HEADLESS-1"
+  if ! wait_for 20 shows_box HEADLESS-1; then
+    saver_ended 2>/dev/null && fail "the saver ended with $status before it showed a box"
+    fail "the saver shows no box on HEADLESS-1"
+  fi
 }
 
 # Waits up to 20 s for the saver to end; its exit status lands in $status.
@@ -261,7 +268,7 @@ case "$case_name" in
     # tesmar-idle over the compositor's idle protocol (sway 1.7 offers KDE's): a start after each
     # idle spell, and its SIGTERM ends the saver the way a host does.
     start_sway
-    as_user tesmar-idle --timeout 2 >"$work/idle.log" 2>&1 &
+    as_user "$work/bin/tesmar-idle" --timeout 2 >"$work/idle.log" 2>&1 &
     pids+=($!)
     for spell in 1 2; do
       wait_for 20 saver_runs || fail "idle spell $spell: tesmar-idle did not start the saver"
@@ -288,7 +295,7 @@ case "$case_name" in
     done
     start_xvfb "${width}x${height}" || fail "Xvfb did not start"
     session_env+=(DISPLAY="$DISPLAY")
-    as_user tesmar-idle --timeout 2 >"$work/idle.log" 2>&1 &
+    as_user "$work/bin/tesmar-idle" --timeout 2 >"$work/idle.log" 2>&1 &
     pids+=($!)
     for spell in 1 2; do
       wait_for 20 saver_runs || fail "idle spell $spell: tesmar-idle did not start the saver"
