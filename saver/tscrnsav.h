@@ -95,6 +95,9 @@ class TScrnSavWindow : public TFrameWindow {
   UINT TimerId = 0;
   float ReinitMinutes = 0.0f;
   TPoint StartCursorPos;
+  // False until the cursor's starting position is known: SetupWindow could not ask for it, and no
+  // mouse message has told it yet.
+  bool StartCursorKnown = false;
 
   // Run for a screen-saver host: inside the host's window (the parent) or in an ordinary window of its
   // own. Input then belongs to the host, and only a close request ends the saver.

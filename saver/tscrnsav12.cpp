@@ -156,7 +156,9 @@ void TScrnSavWindow::SetupWindow() {
   }
 
   POINT cursor{0, 0};
-  GetCursorPos(&cursor);
+  // Where the system cannot tell (a Wayland compositor shows a program the pointer only over its own
+  // windows), the first position a window of the saver hears of is the start.
+  StartCursorKnown = GetCursorPos(&cursor) != FALSE;
   StartCursorPos = TPoint(cursor.x, cursor.y);
 
   RECT desktop{0, 0, 0, 0};
@@ -248,6 +250,11 @@ void TScrnSavWindow::EvMouseMove(UINT /*keyFlags*/, TPoint& point) {
 
 // No tolerance: a move of a single pixel ends the saver.
 void TScrnSavWindow::MouseMovedTo(const TPoint& screenPoint) {
+  if (!StartCursorKnown) {
+    StartCursorPos = screenPoint;
+    StartCursorKnown = true;
+    return;
+  }
   if (screenPoint != StartCursorPos) {
     Debug("Closing because of mouse");
     CloseSaver();

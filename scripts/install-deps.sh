@@ -26,6 +26,9 @@ if [ $want_linux -eq 1 ]; then
   # the hosts' X11 windows; the Debian package; the tests with the real screen-saver hosts
   packages+=(pkg-config libxcb1-dev dpkg-dev xscreensaver xscreensaver-data x11-xserver-utils mate-screensaver dbus
              desktop-file-utils libxml2-utils)
+  # Wayland: Qt's platform, tesmar-idle's protocols and libraries, and the tests in headless sway
+  packages+=(qt6-wayland libwayland-dev wayland-protocols plasma-wayland-protocols libxss-dev
+             sway swayidle xwayland grim wtype)
 fi
 if [ $want_fuzz -eq 1 ]; then
   packages+=(clang libclang-rt-14-dev)

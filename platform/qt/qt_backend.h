@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
+#include <QScreen>
 #include <QWidget>
 
 #include <string>
@@ -57,6 +58,14 @@ QPoint DeviceCursorPos();
 // The device pixel of a mouse event's position on the desktop; the cursor's exact one when it lies
 // in the logical pixel the event gives.
 QPoint DeviceEventPoint(const QPointF& logical);
+// The screen whose device pixels are exactly `device`, or null.
+QScreen* ScreenWithDeviceRect(const QRect& device);
+// True on Qt's Wayland platform, where a program learns the pointer's position only from events in
+// its own windows and places no window itself.
+bool OnWayland();
+// True on X11 through a Wayland compositor's X server, whose window manager puts every window it
+// manages on the focused output.
+bool OnXWayland();
 // Starts posting WM_DISPLAYCHANGE to every top-level window when screens come, go or change.
 void WatchScreens();
 
@@ -103,6 +112,7 @@ class TWindowWidget : public QWidget {
   HWND Handle = nullptr;
   bool Dialog;              // keys and clicks go to the controls, as in a dialog box
   bool WantsFullScreen = false;
+  QPointer<QScreen> FullScreenOn;  // the monitor a full-screen window fills
   QColor Background;        // invalid: the class asked for no erasing
   std::vector<TControl> Controls;
   int DefaultCommand = IDOK;

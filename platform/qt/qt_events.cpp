@@ -40,7 +40,7 @@ UINT SymbolKey(int key) {
   }
 }
 
-UINT MouseKeyFlags(const QMouseEvent& event) {
+UINT MouseKeyFlags(const QSinglePointEvent& event) {
   UINT flags = 0;
   if (event.buttons() & Qt::LeftButton) flags |= MK_LBUTTON;
   if (event.buttons() & Qt::RightButton) flags |= MK_RBUTTON;
@@ -52,7 +52,7 @@ UINT MouseKeyFlags(const QMouseEvent& event) {
 
 // Through the desktop's device pixels, where the cursor's position is taken too, so that the two
 // agree at any scale.
-LPARAM ClientPoint(const QWidget& widget, const QMouseEvent& event) {
+LPARAM ClientPoint(const QWidget& widget, const QSinglePointEvent& event) {
   const QPoint point = DeviceEventPoint(event.globalPosition());
   const QPoint origin = DevicePoint(widget.mapToGlobal(QPointF(0, 0)));
   return MAKELPARAM(point.x() - origin.x(), point.y() - origin.y());
@@ -131,6 +131,16 @@ bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message) {
     case QEvent::MouseMove: {
       const auto& mouse = static_cast<QMouseEvent&>(event);
       message = TMessage{WM_MOUSEMOVE, MouseKeyFlags(mouse), ClientPoint(widget, mouse), 0};
+      return true;
+    }
+    // The system sends a mouse move where the cursor comes over a window, also one shown under a still
+    // cursor. On Wayland the compositor's enter is often the first the pointer's position is told at
+    // all. On X11 motion events tell it, and Qt's enters there carry the cursor position Qt last knew,
+    // which under XWayland is stale until the pointer has been over one of its windows.
+    case QEvent::Enter: {
+      if (!OnWayland()) return false;
+      const auto& enter = static_cast<QEnterEvent&>(event);
+      message = TMessage{WM_MOUSEMOVE, MouseKeyFlags(enter), ClientPoint(widget, enter), 0};
       return true;
     }
     // Without the class's double-click style a second click is another button-down.

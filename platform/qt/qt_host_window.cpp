@@ -38,6 +38,31 @@ xcb_connection_t* Connection() {
   return x11 ? x11->connection() : nullptr;
 }
 
+}  // namespace
+
+bool OnXWayland() {
+  static QPointer<QGuiApplication> asked;
+  static bool xwayland = false;
+  if (asked == qGuiApp) return xwayland;
+  asked = qGuiApp;
+  xwayland = false;
+  if (xcb_connection_t* connection = Connection()) {
+    // The compositors' X servers announce themselves by this extension; older ones only by the names
+    // of their outputs.
+    for (const QScreen* screen : QGuiApplication::screens()) {
+      if (screen->name().startsWith(QLatin1String("XWAYLAND"))) xwayland = true;
+    }
+    static constexpr char Name[] = "XWAYLAND";
+    std::unique_ptr<xcb_query_extension_reply_t, decltype(&std::free)> reply(
+        xcb_query_extension_reply(connection, xcb_query_extension(connection, sizeof Name - 1, Name), nullptr),
+        &std::free);
+    xwayland = xwayland || (reply && reply->present);
+  }
+  return xwayland;
+}
+
+namespace {
+
 // The window's size, or false when the id names no window (any more).
 bool ForeignSize(xcb_window_t id, QSize& size) {
   xcb_connection_t* connection = Connection();

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <QtMath>
 
+#include <algorithm>
 #include <vector>
 
 #include "monitors.h"
@@ -19,10 +20,21 @@
 namespace qt_backend {
 namespace {
 
+// Where a screen's device pixels start on the desktop. X11 puts its screens where their device pixels
+// lie. A Wayland compositor lays its outputs out in logical pixels, each output with a scale of its
+// own, so their origins are scaled by the largest scale: no two outputs' device pixels then overlap.
+QPointF DeviceOrigin(const QScreen& screen) {
+  const QPointF logical = screen.geometry().topLeft();
+  if (!OnWayland()) return logical;
+  double largest = 1.0;
+  for (const QScreen* other : QGuiApplication::screens()) largest = std::max(largest, other->devicePixelRatio());
+  return logical * largest;
+}
+
 QRect DeviceGeometry(const QScreen& screen) {
   const QRect logical = screen.geometry();
   const double scale = screen.devicePixelRatio();
-  return QRect(logical.topLeft(), QSize(qRound(logical.width() * scale), qRound(logical.height() * scale)));
+  return QRect(DeviceOrigin(screen).toPoint(), QSize(qRound(logical.width() * scale), qRound(logical.height() * scale)));
 }
 
 QScreen* ScreenAtLogical(const QPointF& point) {
@@ -56,21 +68,19 @@ void WatchGeometry(QScreen* screen) {
 
 }  // namespace
 
-// Qt keeps each screen's top-left corner where the device pixels put it and scales the screen's
-// extent from there, so a point maps through the screen it lies on.
+// Each screen's device pixels start at its device origin and span its extent at its own scale, so a
+// point maps through the screen it lies on.
 QPoint DevicePoint(const QPointF& logical) {
   const QScreen* screen = ScreenAtLogical(logical);
   if (!screen) return QPoint(qRound(logical.x()), qRound(logical.y()));
-  const QPointF origin = screen->geometry().topLeft();
-  const QPointF device = origin + (logical - origin) * screen->devicePixelRatio();
+  const QPointF device = DeviceOrigin(*screen) + (logical - screen->geometry().topLeft()) * screen->devicePixelRatio();
   return QPoint(qRound(device.x()), qRound(device.y()));
 }
 
 QPointF LogicalPoint(const QPoint& device) {
   const QScreen* screen = ScreenAtDevice(device);
   if (!screen) return device;
-  const QPointF origin = screen->geometry().topLeft();
-  return origin + (QPointF(device) - origin) / screen->devicePixelRatio();
+  return screen->geometry().topLeft() + (QPointF(device) - DeviceOrigin(*screen)) / screen->devicePixelRatio();
 }
 
 QRect DeviceRect(const QRect& logical) {
@@ -127,6 +137,16 @@ QPoint DeviceEventPoint(const QPointF& logical) {
   if (ExactCursorPos(exact) && LogicalPoint(exact).toPoint() == logical.toPoint()) return exact;
   return rounded;
 }
+
+QScreen* ScreenWithDeviceRect(const QRect& device) {
+  if (!HasGui()) return nullptr;
+  for (QScreen* screen : QGuiApplication::screens()) {
+    if (DeviceGeometry(*screen) == device) return screen;
+  }
+  return nullptr;
+}
+
+bool OnWayland() { return HasGui() && QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 void WatchScreens() {
   static QPointer<QGuiApplication> watched;

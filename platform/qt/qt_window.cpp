@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPainter>
+#include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
 #include <QWindow>
@@ -14,7 +15,6 @@
 #include <cstring>
 #include <utility>
 
-#include "monitors.h"
 #include "framework_backend.h"
 #include "qt_backend.h"
 
@@ -49,6 +49,38 @@ QColor BackgroundOf(HBRUSH brush) {
 QRect ChildRect(const QRect& device, double scale) {
   return QRect(qRound(device.x() / scale), qRound(device.y() / scale), qRound(device.width() / scale),
                qRound(device.height() / scale));
+}
+
+// A top-level window that fills a monitor, any monitor, is full-screen on that monitor's screen: only
+// that state puts it over panels and docks on X11, and on Wayland, where a program places no window,
+// asking for full screen on an output is the one way to put a window there.
+void FillsMonitor(TWindowWidget& widget, const QRect& device) {
+  QScreen* screen = widget.isWindow() ? ScreenWithDeviceRect(device) : nullptr;
+  widget.WantsFullScreen = screen != nullptr;
+  widget.FullScreenOn = screen;
+  // The window manager of a compositor's X server puts every window it manages on the focused output,
+  // so a window that covers a monitor without ever taking the keyboard is left unmanaged there: it
+  // stays where it is put. (One that needs the keyboard must stay managed: that window manager takes
+  // the focus back from any window it did not give it to.)
+  if (screen && !widget.isVisible() && widget.testAttribute(Qt::WA_ShowWithoutActivating) && OnXWayland()) {
+    widget.setWindowFlag(Qt::X11BypassWindowManagerHint);
+    widget.setWindowFlag(Qt::Tool);
+  }
+}
+
+// Without QWidget::showFullScreen's activation: a window that never takes the focus must not ask for it.
+void ShowFullScreen(TWindowWidget& widget) {
+  if (widget.FullScreenOn && widget.screen() != widget.FullScreenOn) widget.setScreen(widget.FullScreenOn);
+  widget.setWindowState((widget.windowState() & ~(Qt::WindowMinimized | Qt::WindowMaximized)) | Qt::WindowFullScreen);
+  widget.setVisible(true);
+}
+
+// A pixmap cursor of one transparent pixel: Qt's Wayland platform hides the pointer for a blank cursor
+// only where it had shown a cursor of its own, and the compositor's stays over a window that never did.
+QCursor HiddenCursor() {
+  QPixmap pixel(1, 1);
+  pixel.fill(Qt::transparent);
+  return QCursor(pixel, 0, 0);
 }
 
 }  // namespace
@@ -257,6 +289,9 @@ bool TWindowWidget::event(QEvent* event) {
   // Qt resizes or drops the backing store after these, so the picture leaves it first.
   if (event->type() == QEvent::Resize || event->type() == QEvent::ParentAboutToChange) MoveOutOfStore();
   if (event->type() == QEvent::Resize || event->type() == QEvent::Show) ResizePicture();
+  // A Wayland compositor may hold a window's new state until the window shows a frame drawn for it,
+  // and Qt draws none when the size stays the same.
+  if (event->type() == QEvent::WindowStateChange && isWindow()) update();
   TMessage message;
   if (!Handle || !TranslateEvent(*this, *event, message)) return QWidget::event(event);
   // A dialog's keys and clicks belong to its controls; it hears only of activation and closing.
@@ -384,6 +419,7 @@ bool TWindow::Create() {
   if (Attr.W > 0 && Attr.H > 0) {
     const QRect device(Attr.X, Attr.Y, Attr.W, Attr.H);
     widget->setGeometry(child ? ChildRect(device, widget->Scale()) : LogicalRect(device));
+    FillsMonitor(*widget, device);
   } else {
     widget->resize(DefaultWidth, DefaultHeight);
   }
@@ -443,7 +479,7 @@ bool TWindow::ShowWindow(int command) {
       break;
     default:
       if (widget->WantsFullScreen && widget->isWindow()) {
-        widget->showFullScreen();
+        ShowFullScreen(*widget);
       } else {
         widget->show();
       }
@@ -491,17 +527,15 @@ bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
   if (!widget) return false;
   const QRect device(rect.left, rect.top, rect.Width(), rect.Height());
   const QRect logical = widget->isWindow() ? LogicalRect(device) : ChildRect(device, widget->Scale());
-  // A window that fills a monitor, any monitor, is full-screen there.
-  bool wholeScreen = false;
-  if (widget->isWindow()) {
-    for (const TRect& monitor : GetMonitorRects()) wholeScreen = wholeScreen || rect == monitor;
-  }
-  widget->WantsFullScreen = wholeScreen;
+  FillsMonitor(*widget, device);
   widget->setGeometry(logical);
-  // Only a full-screen state puts the window over panels and docks on X11.
-  if (widget->isVisible()) {
+  if (widget->isVisible() && widget->isWindow()) {
     const Qt::WindowStates state = widget->windowState();
-    widget->setWindowState(wholeScreen ? (state | Qt::WindowFullScreen) : (state & ~Qt::WindowFullScreen));
+    if (widget->WantsFullScreen) {
+      ShowFullScreen(*widget);
+    } else {
+      widget->setWindowState(state & ~Qt::WindowFullScreen);
+    }
   }
   if (repaint) widget->update();
   return true;
@@ -563,7 +597,7 @@ int ShowCursor(BOOL show) {
   const bool hide = displayCount < 0;
   if (hide != hidden && HasGui()) {
     if (hide) {
-      QGuiApplication::setOverrideCursor(QCursor(Qt::BlankCursor));
+      QGuiApplication::setOverrideCursor(OnWayland() ? HiddenCursor() : QCursor(Qt::BlankCursor));
     } else {
       QGuiApplication::restoreOverrideCursor();
     }
@@ -575,7 +609,9 @@ int ShowCursor(BOOL show) {
 BOOL GetCursorPos(POINT* point) {
   if (!point) return FALSE;
   point->x = point->y = 0;
-  if (!HasGui()) return FALSE;
+  // A Wayland program learns where the pointer is only when it comes over one of its windows; so
+  // does a compositor's X server, which hears of the pointer only over its own windows.
+  if (!HasGui() || OnWayland() || OnXWayland()) return FALSE;
   const QPoint position = DeviceCursorPos();
   point->x = static_cast<LONG>(position.x());
   point->y = static_cast<LONG>(position.y());

@@ -62,6 +62,9 @@ int main(int argc, char* argv[]) {
     }
     setenv("QT_QPA_PLATFORM", "xcb", 1);
   }
+  // In a Wayland session the saver's windows are the compositor's own, not XWayland's, which put
+  // every window it manages on the focused output; X11 remains where Qt has no Wayland platform.
+  if (!hosted && Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "wayland;xcb", 1);
   if (!Named("DISPLAY") && !Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) {
     // Only the saver and the settings dialog show anything: the running check and the other modes
     // end as they would with a display.
