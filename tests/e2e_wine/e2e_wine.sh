@@ -11,6 +11,8 @@ set -uo pipefail
 source "$(dirname "$0")/../support/glide.sh"
 # shellcheck source=../support/xvfb.sh
 source "$(dirname "$0")/../support/xvfb.sh"
+# shellcheck source=../support/test_user.sh
+source "$(dirname "$0")/../support/test_user.sh"
 case_name=$1
 scr_built=$(readlink -f "$2")
 probe_built=${3:+$(readlink -f "$3")}
@@ -25,13 +27,7 @@ for tool in "${wine[0]}" wineserver Xvfb xdotool convert; do
   command -v "$tool" >/dev/null || { echo "SKIP: missing $tool"; exit 77; }
 done
 
-if [ "$(id -u)" -eq 0 ]; then
-  owner=tesmar-wine
-  id "$owner" >/dev/null 2>&1 || useradd --system --no-create-home --shell /bin/sh "$owner" ||
-    { echo "FAIL: cannot create the user $owner"; exit 1; }
-else
-  owner=$(id -un)
-fi
+pick_test_user tesmar-wine || { echo "FAIL: cannot create the user tesmar-wine"; exit 1; }
 loader=$(basename "${wine[-1]}")
 prefix=/var/tmp/tesmar-wineprefix-$owner-$loader
 windir=$prefix/drive_c/windows
@@ -51,11 +47,7 @@ cd "$work"
 as_user() {
   local environment=(HOME="$work" USER="$owner" LOGNAME="$owner" PATH=/usr/bin:/bin DISPLAY="${DISPLAY:-}"
                      WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" ${WINEARCH:+WINEARCH=$WINEARCH})
-  if [ "$owner" = "$(id -un)" ]; then
-    env -i "${environment[@]}" "$@"
-  else
-    runuser -u "$owner" -- env -i "${environment[@]}" "$@"
-  fi
+  as_owner "${environment[@]}" "$@"
 }
 
 pids=()
@@ -202,15 +194,16 @@ check_final_state() {
   echo "steps run: $steps"
 }
 
-# Presses OK in a fresh settings dialog and checks that the program ends with 0.
-dialog_ok() {
+# dialog_key KEY: presses KEY in a fresh settings dialog and checks that the program ends with 0.
+dialog_key() {
   start /c
   dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
   xdotool windowfocus --sync "$dialog" 2>/dev/null
-  xdotool key Return
-  wait_exit 20 || fail "OK did not end the program"
+  xdotool key "$1"
+  wait_exit 20 || fail "$1 did not end the program"
   [ "$status" -eq 0 ] || fail "exit code $status"
 }
+dialog_ok() { dialog_key Return; }
 
 # settings FILE LINE...: FILE holds every line given.
 settings_hold() {
@@ -347,12 +340,7 @@ case "$case_name" in
     ;;
 
   config_dialog_escape_writes_nothing)
-    start /c
-    dialog=$(wait_window 30 "Tesmar v1.3") || fail "no settings dialog"
-    xdotool windowfocus --sync "$dialog" 2>/dev/null
-    xdotool key Escape
-    wait_exit 20 || fail "Escape did not end the program"
-    [ "$status" -eq 0 ] || fail "exit code $status"
+    dialog_key Escape
     [ ! -e "$appdata/tes-mar.ini" ] || fail "Escape wrote tes-mar.ini"
     ;;
 

@@ -4,6 +4,8 @@
 set -uo pipefail
 # shellcheck source=../support/xvfb.sh
 source "$(dirname "$0")/../support/xvfb.sh"
+# shellcheck source=../support/test_user.sh
+source "$(dirname "$0")/../support/test_user.sh"
 case_name=$1
 tesmar_built=$2
 build_dir=${3:-}
@@ -33,13 +35,7 @@ fail() {
 }
 
 # The user that runs the hosts and the saver, with its own home, configuration and runtime folders.
-if [ "$(id -u)" -eq 0 ]; then
-  id "$test_user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /bin/sh "$test_user" ||
-    fail "cannot create the user $test_user"
-  owner=$test_user
-else
-  owner=$(id -un)
-fi
+pick_test_user "$test_user" || fail "cannot create the user $test_user"
 home=$work/home
 mkdir -p "$home/.config" "$work/runtime" "$work/bin"
 chmod 700 "$work/runtime"
@@ -60,11 +56,7 @@ as_user() {
   local environment=(HOME="$home" USER="$owner" LOGNAME="$owner" DISPLAY="$DISPLAY" PATH=/usr/bin:/bin
                      XDG_CONFIG_HOME="$home/.config" XDG_RUNTIME_DIR="$work/runtime"
                      DBUS_SESSION_BUS_ADDRESS="${session_bus:-disabled:}")
-  if [ "$owner" = "$(id -un)" ]; then
-    env -i "${environment[@]}" "$@"
-  else
-    runuser -u "$owner" -- env -i "${environment[@]}" "$@"
-  fi
+  as_owner "${environment[@]}" "$@"
 }
 
 

@@ -4,6 +4,8 @@
 # read from then on, and the tool says where it wrote; with nowhere to write it fails and says so.
 #   render_files.sh PATH-TO-TESMAR-RENDER
 set -uo pipefail
+# shellcheck source=../support/test_user.sh
+source "$(dirname "$0")/../support/test_user.sh"
 render_built=$(readlink -f "$1")
 test_user=tesmar-files
 work=$(mktemp -d /tmp/tesmar-files-XXXXXX)
@@ -11,12 +13,7 @@ chmod 755 "$work"
 trap 'chmod -R u+w "$work"; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*"; [ -f "$work/log" ] && cat "$work/log"; exit 1; }
 
-if [ "$(id -u)" -eq 0 ]; then
-  id "$test_user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /bin/sh "$test_user" || fail "no user"
-  owner=$test_user
-else
-  owner=$(id -un)
-fi
+pick_test_user "$test_user" || fail "cannot create the user $test_user"
 mkdir -p "$work/bin" "$work/config" "$work/shared"
 cp "$render_built" "$work/bin/tesmar-render"
 [ "$owner" != "$(id -un)" ] && chown -R "$owner" "$work/bin" "$work/config"
@@ -30,12 +27,7 @@ cp "$work/shared/default.tmr" "$work/admin.tmr"
 
 # Runs a command as the user in the administrator's folder.
 as_user() {
-  local environment=(HOME="$work" XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen)
-  if [ "$owner" = "$(id -un)" ]; then
-    (cd "$work/shared" && env -i "${environment[@]}" "$@")
-  else
-    (cd "$work/shared" && runuser -u "$owner" -- env -i "${environment[@]}" "$@")
-  fi
+  (cd "$work/shared" && as_owner HOME="$work" XDG_CONFIG_HOME="$work/config" PATH=/usr/bin:/bin QT_QPA_PLATFORM=offscreen "$@")
 }
 render() { as_user "$work/bin/tesmar-render" "$@" >"$work/log" 2>&1; }
 

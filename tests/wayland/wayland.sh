@@ -7,6 +7,8 @@ set -uo pipefail
 source "$(dirname "$0")/../support/glide.sh"
 # shellcheck source=../support/xvfb.sh
 source "$(dirname "$0")/../support/xvfb.sh"
+# shellcheck source=../support/test_user.sh
+source "$(dirname "$0")/../support/test_user.sh"
 case_name=$1
 width=1280
 height=720
@@ -52,13 +54,7 @@ fail() {
 }
 
 # sway refuses to run as root: an ordinary user runs the compositor and everything in it.
-if [ "$(id -u)" -eq 0 ]; then
-  id "$test_user" >/dev/null 2>&1 || useradd --system --no-create-home --shell /bin/sh "$test_user" ||
-    fail "cannot create the user $test_user"
-  owner=$test_user
-else
-  owner=$(id -un)
-fi
+pick_test_user "$test_user" || fail "cannot create the user $test_user"
 home=$work/home
 runtime=$work/runtime
 mkdir -p "$home/.config" "$runtime" "$work/bin"
@@ -73,13 +69,7 @@ write_glide_start "$confdir"
 
 session_env=(HOME="$home" USER="$owner" LOGNAME="$owner" PATH="$work/bin:/usr/bin:/bin" XDG_CONFIG_HOME="$home/.config"
              XDG_RUNTIME_DIR="$runtime")
-as_user() {
-  if [ "$owner" = "$(id -un)" ]; then
-    env -i "${session_env[@]}" "$@"
-  else
-    runuser -u "$owner" -- env -i "${session_env[@]}" "$@"
-  fi
-}
+as_user() { as_owner "${session_env[@]}" "$@"; }
 
 # --- the compositor ---------------------------------------------------------------------------
 
