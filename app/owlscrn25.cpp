@@ -32,6 +32,7 @@ int rearframe = 1000;
 int frame_on = 0;
 int what_file = 0;
 char param_file[ParamFileSize] = "";
+int reinit_minutes = 0;
 int first = 1;
 
 namespace {
@@ -49,6 +50,7 @@ constexpr int IdFileName = IDC_FILE_NAME;
 constexpr int IdStartWithFile = IDC_START_WITH_FILE;
 constexpr int IdBrowse = IDC_BROWSE;
 constexpr int IdStartRandom = IDC_START_RANDOM;
+constexpr int IdReinitMinutes = IDC_REINIT_MINUTES;
 
 std::string startFileOverride;
 bool startFileOverridden = false;
@@ -106,6 +108,8 @@ int ReadStoredSettings(TProfile& profile, int speedDefault, const char* paramFil
 
   profile.GetString("param_file", buffer, sizeof buffer, paramFileDefault);
   ReadSettingWord(buffer, param_file, sizeof param_file);
+  profile.GetString("Reinit_minutes", buffer, sizeof buffer, "0");
+  reinit_minutes = ReadSettingInt(buffer, reinit_minutes);
   return speed;
 }
 
@@ -183,14 +187,26 @@ const TResponseTable& TMyScrnSavWindow::ResponseTable() {
 void TMyScrnSavWindow::EvSize(UINT /*sizeType*/, TPoint& size) {
   if (!IsHosted() || !GetHandle() || size.x < 2 || size.y < 2) return;
   if (size.x == ScreenSize.cx && size.y == ScreenSize.cy) return;
-  // The old box's final state is saved before the new box writes its start.
-  Sim.reset();
+  RestartRun(TSize(size.x, size.y));
+}
+
+void TMyScrnSavWindow::reinit() {
+  // After the end of the session has saved the run, nothing starts again.
+  if (!Sim) return;
+  RestartRun(ScreenSize);
+}
+
+void TMyScrnSavWindow::RestartRun(TSize size) {
+  // The old run's final state is saved before the new one writes its start.
+  EndRun();
   Bitmap.reset();
-  ScreenSize = TSize(size.x, size.y);
+  ScreenSize = size;
   TClientDC screen(GetHandle());
   StartBox(screen);
-  // The new bitmap starts black: draw the new box's edges before showing it.
+  // The new bitmap starts black: the first frames draw the box's edges before anything is shown, and
+  // the window's black background shows until then.
   first = 1;
+  if (GetHandle()) Invalidate(true);
 }
 
 void TMyScrnSavWindow::ReadSettings() {
@@ -204,6 +220,9 @@ void TMyScrnSavWindow::ReadSettings() {
   }
   if (runChoices.FrameOn >= 0) frame_on = runChoices.FrameOn;
   if (runChoices.WhatFile >= 0) what_file = runChoices.WhatFile;
+  // The framework arms its timer from these once the window exists.
+  TimerId = 1;
+  ReinitMinutes = static_cast<float>(std::clamp(reinit_minutes, 0, MaxReinitMinutes));
 }
 
 TMyScrnSavWindow::~TMyScrnSavWindow() {
@@ -335,6 +354,9 @@ void TScrnSavDlg::SetupWindow() {
   CheckDlgButton(IdShowFrame, frame_on ? BST_CHECKED : BST_UNCHECKED);
   CheckRadioButton(IdStartWithFile, IdStartRandom, what_file == 1 ? IdStartRandom : IdStartWithFile);
   SetDlgItemText(IdFileName, param_file);
+  char minutes[16];
+  std::snprintf(minutes, sizeof minutes, "%d", std::clamp(reinit_minutes, 0, MaxReinitMinutes));
+  SetDlgItemText(IdReinitMinutes, minutes);
 }
 
 void TScrnSavDlg::SetFileName() {
@@ -359,6 +381,11 @@ void TScrnSavDlg::CloseWindow(int returnValue) {
     stored = WriteSettingInt(profile, "what_file", IsDlgButtonChecked(IdStartWithFile) ? 0 : 1) && stored;
     GetDlgItemText(IdFileName, param_file, StoredFileNameSize);
     stored = profile.WriteString("param_file", param_file) && stored;
+    // A whole number of minutes: what has none, or less than none, is never.
+    char minutes[SettingBufferSize] = "";
+    GetDlgItemText(IdReinitMinutes, minutes, sizeof minutes);
+    reinit_minutes = std::clamp(ReadSettingInt(minutes, 0), 0, MaxReinitMinutes);
+    stored = WriteSettingInt(profile, "Reinit_minutes", reinit_minutes) && stored;
     if (!profile.Flush() || !stored) {
       const std::string text = "The settings could not be saved to " + profile.GetFileName() + ".";
       MessageBox(text.c_str(), AppName, MB_OK | MB_ICONEXCLAMATION);
@@ -379,7 +406,8 @@ void TMyScrnSavApp::SetHostParent(TWindow* hostWindow) {
   SetHosted(hostWindow ? hostWindow->GetHandle() : nullptr);
 }
 
-// Unlike the framework's version, this arms no reinit timer: this window does not reinit.
+// Unlike the framework's version, this arms no timer itself: the window arms it once it exists, from
+// the minutes its settings give.
 void TMyScrnSavApp::InitScrnSavWindow() { ScrnSavWindow = new TMyScrnSavWindow(HostParent, AppName, nullptr); }
 
 void TMyScrnSavApp::InitConfigDialog() { ConfigDialog = new TScrnSavDlg(nullptr, "IDD_CONFIGURE", this); }

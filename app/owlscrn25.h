@@ -27,6 +27,10 @@ constexpr std::size_t ParamFileSize = 140;
 extern int frame_on;
 extern int what_file;
 extern char param_file[ParamFileSize];
+// Minutes after which the saver starts its run afresh, 0 for never ("Reinit_minutes").
+extern int reinit_minutes;
+// The most minutes a system timer can count in milliseconds.
+constexpr int MaxReinitMinutes = 71582;
 
 // Counts the first animation steps of the process: 1 to 4, then 0 for good.
 extern int first;
@@ -44,8 +48,9 @@ int ReadSettingInt(const char* text, int fallback);
 void ReadSettingWord(const char* text, char* word, std::size_t size);
 class TProfile;
 // Reads the settings file as the window (speed default 2, no file name) and the dialog (1,
-// "default.tmr") do: "Frame_on", "what_file" and "param_file" into the program-wide settings, a value
-// with no number leaving its setting as it was; returns the speed, the default when it has no number.
+// "default.tmr") do: "Frame_on", "what_file", "param_file" and "Reinit_minutes" into the program-wide
+// settings, a value with no number leaving its setting as it was; returns the speed, the default when
+// it has no number.
 int ReadStoredSettings(TProfile& profile, int speedDefault, const char* paramFileDefault);
 // Copies text cut to size - 1 characters, always terminated.
 void CopyCut(char* target, std::size_t size, const char* text);
@@ -84,6 +89,9 @@ class TMyScrnSavWindow : public TScrnSavWindow {
 
   void AnimateScreen() override;
   void SaveScreen() override;
+  // The reinit timer: the run's state is saved and a new one starts from the same choice, on a black
+  // picture with the box drawn again, as a fresh start of the saver looks.
+  void reinit() override;
   const char* GetClassName() override;
   void GetWindowClass(WNDCLASS& windowClass) override;
 
@@ -114,6 +122,8 @@ class TMyScrnSavWindow : public TScrnSavWindow {
   void ReadSettings();
   // Makes the engine and the bitmap for a box of ScreenSize, bitmap compatible with `screen`.
   void StartBox(TDC& screen);
+  // Saves the run and starts a new one in a box of `size`, its picture black until the box is drawn.
+  void RestartRun(TSize size);
 };
 
 class TScrnSavDlg : public TDialog {

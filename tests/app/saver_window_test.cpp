@@ -1,5 +1,6 @@
 // This saver's window: the settings it reads, the engine and bitmap it makes, the box frame of the
 // first four steps, the picture Enter writes, the Retry/Cancel boxes and the final save.
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "checked_math.h"
 #include "phys52.h"
 #include "recording_dc.h"
+#include "resource.h"
 
 namespace {
 
@@ -258,6 +260,61 @@ TEST_F(SaverWindow, ALongWindowsDirectoryGetsThePictureAtItsFullPath) {
   std::filesystem::remove_all(previous + "/" + std::string(120, 'd'));
 }
 #endif
+
+// "Reinit_minutes" arms the framework's timer; its message saves the run, starts a new engine from the
+// same choice, and the picture starts black, the box drawn again in the first four frames.
+TEST_F(SaverWindow, TheReinitTimerSavesTheRunAndStartsAFreshOneAsAStartWouldLook) {
+  WriteSettings({{"Reinit_minutes", "10"}});
+  TTraceRecorder recorder;
+  ProbeWindow window;
+  EXPECT_FLOAT_EQ(window.ReinitMinutes, 10.0f);
+  ASSERT_TRUE(window.Create());
+  EXPECT_EQ(recorder.Labels(TTraceHook::Framework), std::vector<std::string>{"1 setting timer"});
+  for (int step = 0; step < 30; ++step) window.AnimateScreen();
+  const sim3d* old = window.GetSim();
+  const body ball = old->bodies[1];
+  const std::string path = SaverFolderFile("default.tmr");
+
+  TMessage timer{WM_TIMER, window.TimerId, 0, 0};
+  window.Dispatch(timer);
+  // What the old run ended with went to default.tmr before the new one wrote its start over it.
+  const auto labels = recorder.Labels(TTraceHook::Engine);
+  const auto finalSave = std::find(labels.begin(), labels.end(), "saving final config");
+  ASSERT_NE(finalSave, labels.end());
+  EXPECT_NE(std::find(finalSave, labels.end(), "saving init config"), labels.end());
+  const body& fresh = window.GetSim()->bodies[1];
+  EXPECT_FALSE(fresh.x == ball.x && fresh.y == ball.y && fresh.z == ball.z) << "the old run goes on";
+  EXPECT_EQ(first, 1);
+  const TDib black(*window.GetBitmap());
+  EXPECT_TRUE(std::all_of(black.Pixels().begin(), black.Pixels().end(), [](std::uint32_t p) { return p == 0; }));
+  for (int step = 0; step < 5; ++step) window.AnimateScreen();
+  EXPECT_EQ(window.FramesDrawn, 8);
+  EXPECT_TRUE(ReadWholeFile(path).has_value());
+  window.Destroy(0);
+}
+
+// The field between "Reinit after" and "min." shows the stored minutes and stores whole ones; what
+// has no number, or less than none, is never (0).
+TEST_F(SaverWindow, TheDialogShowsAndStoresTheReinitMinutes) {
+  WriteSettings({{"Reinit_minutes", "7"}});
+  struct Row {
+    const char* typed;
+    const char* stored;
+  };
+  for (const Row row : {Row{"15", "15"}, Row{"", "0"}, Row{"abc", "0"}, Row{"-5", "0"}, Row{"3 min", "3"},
+                        Row{"99999999", "71582"}}) {
+    TScrnSavDlg dialog(nullptr, "IDD_CONFIGURE", &App);
+    ASSERT_TRUE(dialog.Create());
+    char shown[16] = "";
+    dialog.GetDlgItemText(IDC_REINIT_MINUTES, shown, sizeof shown);
+    EXPECT_STREQ(shown, Setting("Reinit_minutes").c_str());
+    dialog.SetDlgItemText(IDC_REINIT_MINUTES, row.typed);
+    TMessage ok{WM_COMMAND, MAKEWPARAM(IDOK, 0), 0, 0};
+    dialog.Dispatch(ok);
+    App.PumpWaitingMessages();
+    EXPECT_EQ(Setting("Reinit_minutes"), row.stored) << "typed \"" << row.typed << "\"";
+  }
+}
 
 TEST_F(SaverWindow, DestroyingTheWindowSavesTheFinalState) {
   auto window = std::make_unique<ProbeWindow>();

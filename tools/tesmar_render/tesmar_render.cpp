@@ -26,16 +26,18 @@ struct TOptions {
   std::optional<std::string> ParamFile;
   std::optional<unsigned> Seed;
   std::optional<std::string> Out;
+  long ReinitFrames = 0;
 };
 
 void Usage(std::FILE* stream) {
   std::fputs(
-      "usage: tesmar-render [--size WxH] [--frames N] [--param FILE] [--seed S] [--out PICTURE]\n"
+      "usage: tesmar-render [--size WxH] [--frames N] [--param FILE] [--seed S] [--out PICTURE] [--reinit-frames N]\n"
       "  --size WxH     screen size in pixels (default 1024x768)\n"
       "  --frames N     animation steps to run (default 600)\n"
       "  --param FILE   start from this parameter file instead of the settings' choice\n"
       "  --seed S       seed the random start, for a reproducible picture\n"
-      "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n",
+      "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n"
+      "  --reinit-frames N  start afresh every N frames, as the reinit timer does (default: never)\n",
       stream);
 }
 
@@ -72,6 +74,12 @@ int ParseArguments(int argc, char* argv[], TOptions& options) {
     } else if (option == "--frames") {
       if (!ParseLong(value, 0, MaxFrames, options.Frames)) {
         std::fprintf(stderr, "tesmar-render: --frames takes a number from 0 to %ld, not \"%s\"\n", MaxFrames, value);
+        return 2;
+      }
+    } else if (option == "--reinit-frames") {
+      if (!ParseLong(value, 1, MaxFrames, options.ReinitFrames)) {
+        std::fprintf(stderr, "tesmar-render: --reinit-frames takes a number from 1 to %ld, not \"%s\"\n", MaxFrames,
+                     value);
         return 2;
       }
     } else if (option == "--seed") {
@@ -169,6 +177,11 @@ int main(int argc, char* argv[]) {
   TProgressBar progress(options.Frames, StandardErrorIsTerminal());
   for (long frame = 0; frame < options.Frames; ++frame) {
     window->AnimateScreen();
+    // The timer's own message, through the window's response table, as the system would send it.
+    if (options.ReinitFrames && (frame + 1) % options.ReinitFrames == 0 && frame + 1 < options.Frames) {
+      TMessage timer{WM_TIMER, window->TimerId, 0, 0};
+      window->Dispatch(timer);
+    }
     progress.Update(frame + 1);
   }
   progress.Finish(options.Frames);
