@@ -546,7 +546,7 @@ int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT
   }
   QMessageBox box(icon, QString::fromUtf8(caption), QString::fromUtf8(text), buttons, WidgetOf(owner));
   box.setDefaultButton(choices[kind][0].first);
-  const int pressed = box.exec();
+  const int pressed = ExecModal(box);
   for (const auto& [button, id] : choices[kind]) {
     if (id && pressed == button) return id;
   }

@@ -31,8 +31,14 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   struct stat status{};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestProfile) {
+  int refused = 0;  // why the file is not read, for the caller's message
+  if (::fstat(fd, &status) != 0) refused = errno;
+  else if (S_ISDIR(status.st_mode)) refused = EISDIR;
+  else if (!S_ISREG(status.st_mode)) refused = EINVAL;
+  else if (status.st_size > kLargestProfile) refused = EFBIG;
+  if (refused != 0) {
     ::close(fd);
+    errno = refused;
     return ReadResult::Failed;
   }
   bytes.reserve(static_cast<std::size_t>(status.st_size));
@@ -48,6 +54,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.append(chunk, static_cast<std::size_t>(n));
     if (bytes.size() > static_cast<std::size_t>(kLargestProfile)) {
       ::close(fd);
+      errno = EFBIG;
       return ReadResult::Failed;
     }
   }
@@ -145,6 +152,7 @@ bool TProfile::Flush() {
 
   std::string bytes;
   const ReadResult read = ReadWholeFile(target, bytes);
+  const int readError = errno;
   bool ok = read != ReadResult::Failed;  // never replace a file whose contents were not read
   if (ok) {
     IniDocument current = read == ReadResult::Read ? IniDocument::Parse(bytes) : IniDocument();
@@ -162,7 +170,12 @@ bool TProfile::Flush() {
       State->Pending.clear();
     }
   }
-  if (!ok) std::fprintf(stderr, "tesmar: cannot write the profile %s\n", target.c_str());
+  if (!ok) {
+    std::fprintf(stderr, "tesmar: cannot write the profile %s: %s\n", target.c_str(),
+                 std::strerror(read == ReadResult::Failed ? readError : errno));
+    // Said once: the object's destructor does not try the same write again.
+    State->Pending.clear();
+  }
   return ok;
 }
 
