@@ -523,9 +523,10 @@ int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT
   };
   const UINT kind = (type & 0xF) < 6 ? (type & 0xF) : 0;
 
+  // On standard error too: a host's log or a terminal keeps what the box said.
+  std::fprintf(stderr, "%s: %s\n", caption, text);
   if (!HasGui()) {
-    // Nobody can answer: say it on standard error and take the safe way out.
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    // Nobody can answer: take the safe way out.
     for (const auto& [button, id] : choices[kind]) {
       if (id == IDCANCEL) return IDCANCEL;
     }
