@@ -25,6 +25,8 @@ if [ $want_linux -eq 1 ]; then
   # the hosts' X11 windows; the Debian package; the tests with the real screen-saver hosts
   packages+=(pkg-config libxcb1-dev dpkg-dev xscreensaver xscreensaver-data x11-xserver-utils mate-screensaver dbus
              desktop-file-utils libxml2-utils)
+  # the saver on Wayland when the compositor goes away: a headless sway and Qt's wayland platform
+  packages+=(sway qt6-wayland)
 fi
 if [ $want_fuzz -eq 1 ]; then
   packages+=(clang libclang-rt-14-dev)
