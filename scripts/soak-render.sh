@@ -4,8 +4,8 @@
 # after frame CHECK, and its GDI and USER objects (Windows) must not be more than then.
 # Usage: soak-render.sh [--frames N] [--check N] [TESMAR-RENDER [WINE-COMMAND...]]
 #   Defaults: 1,000,000 frames, CHECK 10,000, build/ci's tesmar-render (built when missing). A .exe
-#   runs under the Wine command (default: wine) with $WINEPREFIX, else the "wineprefix" folder beside
-#   it (scripts/test-windows.sh makes it), on an Xvfb display of its own.
+#   runs under the Wine command (default: wine) with $WINEPREFIX, else the "wineprefix" folder of the
+#   build folder it lies in (scripts/test-windows.sh makes it), on an Xvfb display of its own.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 # shellcheck source=../tests/support/xvfb.sh
@@ -43,7 +43,11 @@ fail() { echo "FAIL: $*"; exit 1; }
 program=("$render")
 if [[ "$render" == *.exe ]]; then
   [ ${#wine[@]} -gt 0 ] || wine=(wine)
-  export WINEPREFIX=${WINEPREFIX:-$(dirname "$render")/wineprefix}
+  if [ -z "${WINEPREFIX:-}" ]; then
+    folder=$(dirname "$render")
+    while [ "$folder" != / ] && [ ! -f "$folder/wineprefix/system.reg" ]; do folder=$(dirname "$folder"); done
+    export WINEPREFIX=$folder/wineprefix
+  fi
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   [ -f "$WINEPREFIX/system.reg" ] || fail "no Wine prefix in $WINEPREFIX: run scripts/test-windows.sh once"
   # Wine's windows need a display, though the renderer's stay hidden.

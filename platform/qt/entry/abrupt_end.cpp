@@ -12,7 +12,10 @@ void EndRunAtOnce(TAbruptEnd reason) {
   auto* window = application ? dynamic_cast<TMyScrnSavWindow*>(application->GetMainWindow()) : nullptr;
   const bool running = window && window->GetSim();
   const std::string saved = running ? window->EndRun() : std::string();
-  if (reason == TAbruptEnd::Signal) RaiseEndingSignal();
+  if (reason == TAbruptEnd::Signal) {
+    RaiseEndingSignal();
+    std::_Exit(1);
+  }
   if (!saved.empty()) {
     std::fprintf(stderr, "tesmar: the display went away; the final state is in %s\n", saved.c_str());
   } else if (running) {
