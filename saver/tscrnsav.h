@@ -112,10 +112,14 @@ class TScrnSavWindow : public TFrameWindow {
   void ArmReinitTimer();
   // Gives every monitor apart from ScreenArea's a cover, keeping those whose monitor is unchanged.
   void CoverOtherMonitors();
+  // The saver's own message box takes the activation for a while: that is no input of the user's.
+  bool LostActivationToOwnBox() const { return MessageBoxesOpened() != BoxesWhenActive; }
 
  private:
   friend class TScrnSavCover;
   TRect ScreenArea;  // where SetupWindow put the window
+  // MessageBoxesOpened() when the window was last active: a box opened since took the activation.
+  unsigned BoxesWhenActive = 0;
   std::vector<std::unique_ptr<TScrnSavCover>> Covers;
   bool Hosted = false;
 };

@@ -149,6 +149,7 @@ void TScrnSavWindow::GetWindowClass(WNDCLASS& windowClass) {
 
 void TScrnSavWindow::SetupWindow() {
   TFrameWindow::SetupWindow();
+  BoxesWhenActive = MessageBoxesOpened();
   // A hosted window keeps the place and size the host's window gives it.
   if (Hosted) {
     ArmReinitTimer();
@@ -265,12 +266,16 @@ void TScrnSavWindow::EvLButtonDown(UINT, TPoint&) { CloseSaver(); }
 void TScrnSavWindow::EvRButtonDown(UINT, TPoint&) { CloseSaver(); }
 void TScrnSavWindow::EvMButtonDown(UINT, TPoint&) { CloseSaver(); }
 
+// A box of the saver's own (a disk error, a math error) takes the activation until it closes; the
+// saver goes on then, and ends on the next loss of activation once it is active again.
 void TScrnSavWindow::EvActivate(UINT active, bool /*minimized*/, HWND /*other*/) {
-  if (active == WA_INACTIVE) CloseSaver();
+  if (active != WA_INACTIVE) BoxesWhenActive = MessageBoxesOpened();
+  else if (!LostActivationToOwnBox()) CloseSaver();
 }
 
 void TScrnSavWindow::EvActivateApp(bool active, DWORD /*threadId*/) {
-  if (!active) CloseSaver();
+  if (active) BoxesWhenActive = MessageBoxesOpened();
+  else if (!LostActivationToOwnBox()) CloseSaver();
 }
 
 void TScrnSavWindow::EvKeyDown(UINT key, UINT /*repeatCount*/, UINT /*flags*/) {

@@ -1,6 +1,7 @@
 // Temporary file, flush, rename: the only way the project replaces a file.
 #include "atomic_file.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -11,8 +12,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
-
-#include <cerrno>
 #endif
 
 namespace {
@@ -114,7 +113,12 @@ bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
   ok = (::close(fd) == 0) && ok;
 #endif
   if (ok) ok = replace(temporary, path);
-  if (!ok) std::remove(temporary.c_str());
+  if (!ok) {
+    // The caller reports why the write failed, not how the clean-up went.
+    const int error = errno;
+    std::remove(temporary.c_str());
+    errno = error;
+  }
   if (ok) RemoveStaleTemporaryFiles(path);
   return ok;
 }

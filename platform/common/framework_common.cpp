@@ -9,6 +9,7 @@
 
 namespace {
 TApplication* applicationObject = nullptr;
+unsigned messageBoxesOpened = 0;
 
 TMessageBoxHook& messageBoxHook() {
   static TMessageBoxHook hook;
@@ -85,11 +86,14 @@ void TWindow::CleanupWindow() {}
 int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
   if (!text) text = "";
   if (!caption) caption = GetApplication() ? GetApplication()->GetName() : "";
+  ++messageBoxesOpened;
   if (messageBoxHook()) return messageBoxHook()(text, caption, type);
   return ShowSystemMessageBox(Handle, text, caption, type);
 }
 
 void SetMessageBoxHook(TMessageBoxHook hook) { messageBoxHook() = std::move(hook); }
+
+unsigned MessageBoxesOpened() { return messageBoxesOpened; }
 
 // --- frame windows ----------------------------------------------------------------------------
 

@@ -339,6 +339,10 @@ class TApplication : public TModule {
 // The one application object of the process (null before it exists).
 TApplication* GetApplicationObject();
 
+// How many message boxes this program has opened so far: a window can tell the loss of activation
+// that one of its own boxes brings from one that the user brings.
+unsigned MessageBoxesOpened();
+
 // Test seams: replace the modal message box and file dialog with a function, or restore them with {}.
 using TMessageBoxHook = std::function<int(const char* text, const char* caption, UINT type)>;
 void SetMessageBoxHook(TMessageBoxHook hook);

@@ -15,6 +15,7 @@
 #include "framework.h"
 
 class QBackingStore;
+class QDialog;
 class QEvent;
 class QKeyEvent;
 
@@ -86,6 +87,12 @@ void WaitForMessage();
 void WaitForMessageUntil(DWORD tick);
 
 void KillTimersOf(HWND window);
+
+// Runs a dialog of Qt's own (a message box, the file dialog) modally. Qt's loop inside it dispatches
+// none of the posted messages, so a close posted meanwhile waits for the user to answer.
+int ExecModal(QDialog& dialog);
+// True while such a dialog runs.
+bool InModalDialog();
 
 // --- translation of Qt events (the one place) -------------------------------------------------
 // Fills `message` with the window message that the event stands for; false when it stands for none.

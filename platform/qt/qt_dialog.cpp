@@ -558,7 +558,7 @@ int TFileOpenDialog::Execute() {
   if (!extension.isEmpty() && !extension.contains('*') && !extension.contains('?')) {
     dialog.setDefaultSuffix(extension);
   }
-  if (dialog.exec() != QDialog::Accepted) return IDCANCEL;
+  if (ExecModal(dialog) != QDialog::Accepted) return IDCANCEL;
   const QStringList chosen = dialog.selectedFiles();
   return AcceptChosenFile(Data, chosen.isEmpty() ? QString() : chosen.front());
 }

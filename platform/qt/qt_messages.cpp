@@ -1,5 +1,6 @@
 // The window registry, the posted-message queue, timers and the application's message pump on Qt.
 #include <QCoreApplication>
+#include <QDialog>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QScreen>
@@ -213,6 +214,19 @@ void WaitForMessageUntil(DWORD tick) {
     timer.killTimer(timerId);
   }
 }
+
+namespace {
+int modalDialogs = 0;
+}  // namespace
+
+int ExecModal(QDialog& dialog) {
+  ++modalDialogs;
+  const int result = dialog.exec();
+  --modalDialogs;
+  return result;
+}
+
+bool InModalDialog() { return modalDialogs > 0; }
 
 void KillTimersOf(HWND window) {
   TTimerHost* host = TimerHost(false);

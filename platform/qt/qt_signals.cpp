@@ -1,6 +1,7 @@
 // SIGTERM, SIGINT and SIGHUP end the program through its one ordinary shutdown path. The handler
 // only notes the signal and writes a byte into a pipe; the message loop reads the pipe and posts
 // WM_CLOSE to the main window, which saves the final state on its way out like any other close.
+// While a dialog of Qt's own runs, nothing would read that close, so the run ends at once instead.
 #include "qt_signals.h"
 
 #include <QCoreApplication>
@@ -11,6 +12,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "qt_backend.h"
 
@@ -20,6 +23,7 @@ constexpr int EndingSignals[] = {SIGTERM, SIGINT, SIGHUP};
 
 int signalPipe[2] = {-1, -1};
 volatile sig_atomic_t endingSignal = 0;
+TAbruptEndHandler abruptEndHandler = nullptr;
 
 // Async-signal-safe: an atomic flag and a write to a non-blocking pipe, errno kept.
 void OnEndingSignal(int number) {
@@ -38,6 +42,7 @@ void CloseOnSignal() {
   unsigned char bytes[64];
   while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
   }
+  if (qt_backend::InModalDialog()) qt_backend::EndAbruptly(TAbruptEnd::Signal);
   const TApplication* application = GetApplicationObject();
   const TFrameWindow* main = application ? application->GetMainWindow() : nullptr;
   if (main && main->GetHandle()) {
@@ -83,6 +88,9 @@ bool InstallEndingSignals() {
   for (const int number : EndingSignals) {
     if (!Ignored(number)) ::sigaction(number, &action, nullptr);
   }
+  // A write to a display or a pipe that has gone fails with an error instead of killing the program
+  // before it can save.
+  ::signal(SIGPIPE, SIG_IGN);
   return true;
 }
 
@@ -98,3 +106,18 @@ void RaiseEndingSignal() {
   ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
   ::raise(number);
 }
+
+void SetAbruptEndHandler(TAbruptEndHandler handler) { abruptEndHandler = handler; }
+
+namespace qt_backend {
+void EndAbruptly(TAbruptEnd reason) {
+  static bool ending = false;
+  if (!ending && abruptEndHandler) {
+    ending = true;
+    abruptEndHandler(reason);
+  }
+  if (reason == TAbruptEnd::Signal) RaiseEndingSignal();
+  std::fflush(nullptr);
+  std::_Exit(1);
+}
+}  // namespace qt_backend

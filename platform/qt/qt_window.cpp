@@ -557,9 +557,10 @@ int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT
   };
   const UINT kind = (type & 0xF) < 6 ? (type & 0xF) : 0;
 
+  // On standard error too: a host's log or a terminal keeps what the box said.
+  std::fprintf(stderr, "%s: %s\n", caption, text);
   if (!HasGui()) {
-    // Nobody can answer: say it on standard error and take the safe way out.
-    std::fprintf(stderr, "%s: %s\n", caption, text);
+    // Nobody can answer: take the safe way out.
     for (const auto& [button, id] : choices[kind]) {
       if (id == IDCANCEL) return IDCANCEL;
     }
@@ -580,7 +581,7 @@ int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT
   }
   QMessageBox box(icon, QString::fromUtf8(caption), QString::fromUtf8(text), buttons, WidgetOf(owner));
   box.setDefaultButton(choices[kind][0].first);
-  const int pressed = box.exec();
+  const int pressed = ExecModal(box);
   for (const auto& [button, id] : choices[kind]) {
     if (id && pressed == button) return id;
   }

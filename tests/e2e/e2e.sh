@@ -41,20 +41,6 @@ fail() { echo "FAIL: $*"; exit 1; }
 start_xvfb "${screen_width}x${height}" || fail "Xvfb did not start"
 unset WAYLAND_DISPLAY QT_QPA_PLATFORM
 
-# Waits up to $2 seconds for process $1 to end; its exit code lands in $status.
-wait_exit() {
-  local pid=$1 limit=$2 i
-  for i in $(seq 1 $((limit * 10))); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      wait "$pid"
-      status=$?
-      return 0
-    fi
-    sleep 0.1
-  done
-  return 1
-}
-
 # Waits up to $1 seconds for a visible window whose name matches $2; prints its id.
 wait_window() {
   local limit=$1 pattern=$2 i id
@@ -141,16 +127,6 @@ start_saver_with_signals() {
   pids+=($saver)
   sleep 3
   kill -0 "$saver" 2>/dev/null || { cat "$work/saver.log"; fail "the saver ended on its own"; }
-}
-
-lock_held() {
-  # The saver-running flag is a lock on a file in XDG_RUNTIME_DIR.
-  local f
-  for f in "$XDG_RUNTIME_DIR"/*.lock; do
-    [ -e "$f" ] || continue
-    flock -n "$f" true || return 0
-  done
-  return 1
 }
 
 case "$case_name" in

@@ -77,6 +77,17 @@ TEST_F(SaverWindowInput, LosingActivationClosesGainingItDoesNot) {
   EXPECT_FALSE(Send(*window, WM_ACTIVATEAPP, TRUE));
 }
 
+TEST_F(SaverWindowInput, ItsOwnMessageBoxTakesTheActivationWithoutEndingIt) {
+  SetMessageBoxHook([](const char*, const char*, UINT) { return IDOK; });
+  window->MessageBox("Disk error saving bitmap!");
+  SetMessageBoxHook({});
+  EXPECT_FALSE(Send(*window, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0)));
+  EXPECT_FALSE(Send(*window, WM_ACTIVATEAPP, FALSE));
+  // Active again after the box: the next loss of activation is the user's.
+  EXPECT_FALSE(Send(*window, WM_ACTIVATE, MAKEWPARAM(WA_ACTIVE, 0)));
+  EXPECT_TRUE(Send(*window, WM_ACTIVATE, MAKEWPARAM(WA_INACTIVE, 0)));
+}
+
 TEST_F(SaverWindowInput, AnyKeyButEnterCloses) {
   for (UINT key : std::initializer_list<UINT>{VK_SHIFT, VK_CONTROL, VK_ESCAPE, VK_SPACE, 'A', VK_F1}) {
     EXPECT_TRUE(Closes(WM_KEYDOWN, key, 1)) << "key " << key;

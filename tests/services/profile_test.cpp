@@ -53,7 +53,7 @@ TEST_F(Profile, AProfileInMemoryEditsItsTextAndTouchesNoFile) {
     EXPECT_EQ(profile.GetFileName(), "");
   }
   EXPECT_TRUE(FolderListing(Work).empty());
-  EXPECT_FALSE(fs::exists(WindowsDirectory()));
+  EXPECT_FALSE(fs::exists(SaverFolder()));
 }
 
 // Found is found, even where the buffer has no room for any of it.
@@ -70,12 +70,12 @@ TEST_F(Profile, AKeyFoundWithNoRoomInTheBufferStillCountsAsFound) {
 TEST_F(Profile, ABareNameFoundNowhereIsNamedByItsPathInTheWindowsDirectory) {
   {
     TProfile profile("tes-mar_ScreenSaver", "default.tmr");
-    EXPECT_EQ(profile.GetFileName(), (WindowsDirectory() / "default.tmr").string());
+    EXPECT_EQ(profile.GetFileName(), (SaverFolder() / "default.tmr").string());
     EXPECT_EQ(Value(profile, "ball_density"), "<missing>");
-    EXPECT_FALSE(fs::exists(WindowsDirectory()));
+    EXPECT_FALSE(fs::exists(SaverFolder()));
     EXPECT_TRUE(profile.WriteString("gravitation_constant", "20.000000"));
   }
-  EXPECT_EQ(ReadBytes(WindowsDirectory() / "default.tmr"), "[tes-mar_ScreenSaver]\ngravitation_constant=20.000000\n");
+  EXPECT_EQ(ReadBytes(SaverFolder() / "default.tmr"), "[tes-mar_ScreenSaver]\ngravitation_constant=20.000000\n");
 }
 
 TEST_F(Profile, SearchesProgramFolderThenWorkingFolderThenWindowsDirectoryThenPath) {
@@ -83,16 +83,16 @@ TEST_F(Profile, SearchesProgramFolderThenWorkingFolderThenWindowsDirectoryThenPa
   const std::string name = "search-" + std::to_string(::getpid()) + ".ini";
   const fs::path inPath = Root / "bin";
   fs::create_directories(inPath);
-  fs::create_directories(WindowsDirectory());
+  fs::create_directories(SaverFolder());
   SetEnvironment("PATH", ("/nonexistent::" + inPath.string()).c_str());
   auto resolved = [&] { return TProfile("s", name.c_str()).GetFileName(); };
 
   WriteBytes(inPath / name, "");
   EXPECT_EQ(resolved(), (inPath / name).string());
-  WriteBytes(WindowsDirectory() / name, "");
-  EXPECT_EQ(resolved(), (WindowsDirectory() / name).string());
+  WriteBytes(SaverFolder() / name, "");
+  EXPECT_EQ(resolved(), (SaverFolder() / name).string());
   fs::create_directory(Work / name);  // a folder of that name is not a file
-  EXPECT_EQ(resolved(), (WindowsDirectory() / name).string());
+  EXPECT_EQ(resolved(), (SaverFolder() / name).string());
   fs::remove(Work / name);
   WriteBytes(Work / name, "");
   EXPECT_EQ(resolved(), (Work / name).string());

@@ -26,7 +26,7 @@ class ScratchFolders : public ::testing::Test {
   std::filesystem::path Runtime;  // XDG_RUNTIME_DIR
   std::filesystem::path Work;     // the working directory
   std::filesystem::path Home;     // HOME
-  std::filesystem::path WindowsDirectory() const { return Config / "tes-mar"; }
+  std::filesystem::path SaverFolder() const { return Config / "tes-mar"; }
 
  private:
   std::vector<std::pair<std::string, std::optional<std::string>>> SavedEnvironment;

@@ -1,5 +1,5 @@
 // What tesmar-render needs of the system beyond the window framework, one file per back end: a GUI
-// that runs without a display, a PNG writer and whether standard error is a terminal.
+// that runs without a display, a PNG writer, whether standard error is a terminal and what the process holds.
 #pragma once
 
 #include <memory>
@@ -31,3 +31,12 @@ class TRenderSystem {
 bool WritePngFile(const TDib& picture, const std::string& path);
 
 bool StandardErrorIsTerminal();
+
+// What the process holds now, for long runs: its memory in KB (Linux: the resident set from /proc;
+// Windows: the working set) and on Windows its GDI and USER objects; -1 where the system cannot say.
+struct TResourceUse {
+  long MemoryKB = -1;
+  long GdiObjects = -1;
+  long UserObjects = -1;
+};
+TResourceUse CurrentResourceUse();

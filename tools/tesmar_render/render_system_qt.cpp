@@ -1,10 +1,12 @@
-// tesmar-render over Qt: the off-screen platform with one screen of the chosen size, and Qt's PNG writer.
+// tesmar-render over Qt: the off-screen platform with one screen of the chosen size, Qt's PNG writer and
+// the resident set from /proc.
 #include <QApplication>
 #include <QImage>
 #include <QTemporaryDir>
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "offscreen_screen.h"
@@ -43,3 +45,14 @@ bool WritePngFile(const TDib& picture, const std::string& path) {
 }
 
 bool StandardErrorIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+TResourceUse CurrentResourceUse() {
+  TResourceUse use;
+  // The second number of statm is the resident set in pages.
+  if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+    long size = 0, resident = 0;
+    if (std::fscanf(statm, "%ld %ld", &size, &resident) == 2) use.MemoryKB = resident * (sysconf(_SC_PAGESIZE) / 1024);
+    std::fclose(statm);
+  }
+  return use;
+}

@@ -1,10 +1,11 @@
 // tesmar-render on Windows: the framework needs no start-up here, since its windows stay hidden; the
-// PNG comes from the system's imaging component.
+// PNG comes from the system's imaging component; the object counts from USER.
 // First, so that <windows.h> comes in as system_api.h asks for it.
 #include "render_system.h"
 
 #include <io.h>
 #include <objbase.h>
+#include <psapi.h>
 #include <wincodec.h>
 
 #include <cstdint>
@@ -83,3 +84,33 @@ bool WritePngFile(const TDib& picture, const std::string& path) {
 }
 
 bool StandardErrorIsTerminal() { return _isatty(_fileno(stderr)) != 0; }
+
+namespace {
+// Wine answers GetGuiResources with 0. It takes a handle's table index without the generation in
+// its upper word, so there the live objects are counted by asking for each index.
+long LiveHandles(bool (*alive)(ULONG_PTR index)) {
+  long count = 0;
+  for (ULONG_PTR index = 1; index <= 0xFFFF; ++index) count += alive(index) ? 1 : 0;
+  return count;
+}
+}  // namespace
+
+TResourceUse CurrentResourceUse() {
+  TResourceUse use;
+  PROCESS_MEMORY_COUNTERS memory{};
+  if (GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory)) {
+    use.MemoryKB = static_cast<long>(memory.WorkingSetSize / 1024);
+  }
+  use.GdiObjects = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS));
+  use.UserObjects = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
+  // A process with a window holds USER objects, so none means the count is not kept.
+  if (use.UserObjects == 0) {
+    use.GdiObjects = LiveHandles([](ULONG_PTR index) {
+      return GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0;
+    });
+    use.UserObjects = LiveHandles([](ULONG_PTR index) {
+      return IsWindow(reinterpret_cast<HWND>(index)) || IsMenu(reinterpret_cast<HMENU>(index));
+    });
+  }
+  return use;
+}

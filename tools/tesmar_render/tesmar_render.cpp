@@ -27,17 +27,20 @@ struct TOptions {
   std::optional<unsigned> Seed;
   std::optional<std::string> Out;
   long ReinitFrames = 0;
+  long MemoryEvery = 0;
 };
 
 void Usage(std::FILE* stream) {
   std::fputs(
-      "usage: tesmar-render [--size WxH] [--frames N] [--param FILE] [--seed S] [--out PICTURE] [--reinit-frames N]\n"
+      "usage: tesmar-render [--size WxH] [--frames N] [--param FILE] [--seed S] [--out PICTURE]\n"
+      "                     [--reinit-frames N] [--memory N]\n"
       "  --size WxH     screen size in pixels (default 1024x768)\n"
       "  --frames N     animation steps to run (default 600)\n"
       "  --param FILE   start from this parameter file instead of the settings' choice\n"
       "  --seed S       seed the random start, for a reproducible picture\n"
       "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n"
-      "  --reinit-frames N  start afresh every N frames, as the reinit timer does (default: never)\n",
+      "  --reinit-frames N  start afresh every N frames, as the reinit timer does (default: never)\n"
+      "  --memory N     every N frames, print the memory (and on Windows the GDI and USER objects) held\n",
       stream);
 }
 
@@ -82,6 +85,11 @@ int ParseArguments(int argc, char* argv[], TOptions& options) {
                      value);
         return 2;
       }
+    } else if (option == "--memory") {
+      if (!ParseLong(value, 1, MaxFrames, options.MemoryEvery)) {
+        std::fprintf(stderr, "tesmar-render: --memory takes a number from 1 to %ld, not \"%s\"\n", MaxFrames, value);
+        return 2;
+      }
     } else if (option == "--seed") {
       unsigned seed = 0;
       if (!ParseUnsigned32(value, seed)) {
@@ -114,6 +122,15 @@ int ParseArguments(int argc, char* argv[], TOptions& options) {
 std::string ResolvedParameterFile(const char* name) {
   TProfile profile(SettingsSection, name);
   return profile.GetFileName();
+}
+
+// One line a sample, for scripts: "frame N: memory M KB[, GDI objects G, USER objects U]".
+void PrintResourceUse(long frame) {
+  const TResourceUse use = CurrentResourceUse();
+  std::printf("frame %ld: memory %ld KB", frame, use.MemoryKB);
+  if (use.GdiObjects >= 0) std::printf(", GDI objects %ld, USER objects %ld", use.GdiObjects, use.UserObjects);
+  std::printf("\n");
+  std::fflush(stdout);
 }
 
 bool WritePicture(const TBitmap& bitmap, const std::string& path) {
@@ -183,6 +200,7 @@ int main(int argc, char* argv[]) {
       window->Dispatch(timer);
     }
     progress.Update(frame + 1);
+    if (options.MemoryEvery && (frame + 1) % options.MemoryEvery == 0) PrintResourceUse(frame + 1);
   }
   progress.Finish(options.Frames);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

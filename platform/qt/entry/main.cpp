@@ -1,6 +1,6 @@
 // The program's start on Linux: a screen-saver host's command line, or Qt's application object, the
-// arguments for GetCommandLineA and the program's own entry; then the ending signals. Without a
-// display a mode that shows something says so and ends, instead of letting Qt abort.
+// arguments for GetCommandLineA and the program's own entry; then the ending signals and the display
+// going away. Without a display a mode that shows something says so and ends, instead of letting Qt abort.
 #include <QApplication>
 
 #include <cstdio>
@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "abrupt_end.h"
 #include "host_options.h"
 #include "linux_services.h"
 #include "owlscrn25.h"
@@ -88,6 +89,8 @@ int main(int argc, char* argv[]) {
     // After Qt has taken its own options (-platform, -display, ...) out of the arguments.
     SetProgramArguments(argc, argv);
     InstallEndingSignals();
+    SetAbruptEndHandler(EndRunAtOnce);
+    WatchDisplayConnection();
     code = hosted ? HostMain(host) : OwlMain(argc, argv);
   }
   // The final state is saved by now; a run that a signal ended ends by that signal, which is how a

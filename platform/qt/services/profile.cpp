@@ -32,8 +32,14 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
   struct stat status{};
-  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode) || status.st_size > kLargestProfile) {
+  int refused = 0;  // why the file is not read, for the caller's message
+  if (::fstat(fd, &status) != 0) refused = errno;
+  else if (S_ISDIR(status.st_mode)) refused = EISDIR;
+  else if (!S_ISREG(status.st_mode)) refused = EINVAL;
+  else if (status.st_size > kLargestProfile) refused = EFBIG;
+  if (refused != 0) {
     ::close(fd);
+    errno = refused;
     return ReadResult::Failed;
   }
   bytes.reserve(static_cast<std::size_t>(status.st_size));
@@ -49,6 +55,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& bytes) {
     bytes.append(chunk, static_cast<std::size_t>(n));
     if (bytes.size() > static_cast<std::size_t>(kLargestProfile)) {
       ::close(fd);
+      errno = EFBIG;
       return ReadResult::Failed;
     }
   }
@@ -137,11 +144,15 @@ bool TProfile::WriteString(const char* key, const char* value) {
 namespace {
 // The file at `source` as it is now, with the writes replayed on it, replaces the one at `path`
 // (which may be another file). False, with nothing changed, when either step fails.
-bool Commit(const std::string& source, const std::string& path, const TProfile::TState& state, IniDocument& result) {
+bool Commit(const std::string& source, const std::string& path, const TProfile::TState& state, IniDocument& result,
+            int& error) {
   if (InSaverFolder(path)) MakeSaverFolder();
   std::string bytes;
   const ReadResult read = ReadWholeFile(source, bytes);
-  if (read == ReadResult::Failed) return false;  // never replace a file whose contents were not read
+  if (read == ReadResult::Failed) {  // never replace a file whose contents were not read
+    error = errno;
+    return false;
+  }
   IniDocument current = read == ReadResult::Read ? IniDocument::Parse(bytes) : IniDocument();
   for (const auto& [key, value] : state.Pending) {
     if (value) current.Set(state.Section, key, *value);
@@ -149,7 +160,10 @@ bool Commit(const std::string& source, const std::string& path, const TProfile::
   }
   struct stat old{};
   const bool existed = ::stat(path.c_str(), &old) == 0;
-  if (!WriteFileAtomically(path, current.Serialize())) return false;
+  if (!WriteFileAtomically(path, current.Serialize())) {
+    error = errno;
+    return false;
+  }
   // The new file would otherwise get default permissions; keep those the user gave the old one.
   if (existed) ::chmod(path.c_str(), old.st_mode & 07777);
   result = std::move(current);
@@ -160,20 +174,19 @@ bool Commit(const std::string& source, const std::string& path, const TProfile::
 bool TProfile::Flush() {
   if (State->Pending.empty()) return true;
   const std::string target = WriteTarget(State->FileName);
-  bool ok = Commit(target, target, *State, State->Document);
+  int error = 0;
+  bool ok = Commit(target, target, *State, State->Document, error);
   if (!ok && !State->Fallback.empty()) {
     // The file found cannot take the write: the user's own copy does, and is the one read from now on.
-    ok = Commit(target, State->Fallback, *State, State->Document);
+    ok = Commit(target, State->Fallback, *State, State->Document, error);
     if (ok) {
       State->FileName = State->Fallback;
       State->Fallback.clear();
     }
   }
-  if (ok) {
-    State->Pending.clear();
-  } else {
-    std::fprintf(stderr, "tesmar: cannot write the profile %s\n", target.c_str());
-  }
+  if (!ok) std::fprintf(stderr, "tesmar: cannot write the profile %s: %s\n", target.c_str(), std::strerror(error));
+  // Said once either way: the object's destructor does not try the same write again.
+  State->Pending.clear();
   return ok;
 }
 
