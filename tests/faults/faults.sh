@@ -68,7 +68,7 @@ start_saver() {
   env --default-signal=INT,HUP "$tesmar" "$@" >"$work/saver.log" 2>&1 &
   saver=$!
   pids+=("$saver")
-  wait_for 20 saver_shown || fail "the saver did not show"
+  wait_for 60 saver_shown || fail "the saver did not show"
   # A few steps, at the glide start's ten a second.
   sleep 1
   kill -0 "$saver" 2>/dev/null || fail "the saver ended on its own"
@@ -112,16 +112,16 @@ box_gone() { ! message_box >/dev/null; }
 # saver goes on; then a one-pixel move ends it. $1: what the saver's output must say about the folder.
 enter_shows_disk_error_and_goes_on() {
   xdotool key Return
-  wait_for 10 box_shown || fail "Enter showed no message box"
+  wait_for 30 box_shown || fail "Enter showed no message box"
   import -window root "$work/box.png" 2>/dev/null && cp "$work/box.png" "${FAULTS_SCREENSHOT:-/dev/null}" 2>/dev/null
   grep -qx "tes_mar_ScreenSaver: Disk error saving bitmap!" "$work/saver.log" ||
     fail "the box does not say \"Disk error saving bitmap!\""
   xdotool key Return
-  wait_for 10 box_gone || fail "OK did not close the box"
+  wait_for 30 box_gone || fail "OK did not close the box"
   sleep 1
   kill -0 "$saver" 2>/dev/null || fail "the saver ended after the box"
   xdotool mousemove_relative 1 0
-  wait_exit "$saver" 20 || fail "a one-pixel mouse move did not end the saver"
+  wait_exit "$saver" 60 || fail "a one-pixel mouse move did not end the saver"
   [ "$status" -eq 0 ] || fail "exit status $status"
   grep -q "$1" "$work/saver.log" || fail "the saver did not say why it could not write ($1)"
 }
@@ -153,7 +153,7 @@ case "$case_name" in
     if [ "$case_name" = display_lost_host ]; then start_saver --root; else start_saver /s; fi
     [ "$(glide_steps "$confdir")" = 0 ] || fail "default.tmr does not hold the starting state"
     kill -9 "$xvfb_pid"
-    wait_exit "$saver" 20 || fail "the saver did not end when the X server went away"
+    wait_exit "$saver" 60 || fail "the saver did not end when the X server went away"
     check_display_lost_end
     lock_held && fail "the saver-running flag is still set"
     ;;
@@ -175,11 +175,11 @@ case "$case_name" in
     pids+=("$sway_pid")
     socket() { ls "$XDG_RUNTIME_DIR" 2>/dev/null | grep -E '^wayland-[0-9]+$' | head -1; }
     has_socket() { [ -n "$(socket)" ]; }
-    wait_for 20 has_socket || { cat "$work/sway.log"; fail "sway did not start"; }
+    wait_for 60 has_socket || { cat "$work/sway.log"; fail "sway did not start"; }
     as_user "${base[@]}" WAYLAND_DISPLAY="$(socket)" QT_QPA_PLATFORM=wayland "$tesmar" /s >"$work/saver.log" 2>&1 &
     saver=$!
     pids+=("$saver")
-    wait_for 20 test -s "$confdir/default.tmr" || fail "the saver wrote no starting state"
+    wait_for 60 test -s "$confdir/default.tmr" || fail "the saver wrote no starting state"
     sleep 2
     kill -0 "$saver" 2>/dev/null || fail "the saver ended on its own"
     # runuser stands between this script and the compositor, which is found by its configuration.
@@ -187,7 +187,7 @@ case "$case_name" in
     [ -n "$compositor" ] || fail "cannot find sway's process"
     pids+=($compositor)
     kill -9 $compositor
-    wait_exit "$saver" 20 || fail "the saver did not end when the compositor went away"
+    wait_exit "$saver" 60 || fail "the saver did not end when the compositor went away"
     check_display_lost_end
     ;;
 
@@ -227,7 +227,7 @@ case "$case_name" in
     for i in $(seq 1 99); do
       case $((i % 3)) in 0) kill -TERM "$saver" ;; 1) kill -INT "$saver" ;; 2) kill -HUP "$saver" ;; esac 2>/dev/null
     done
-    wait_exit "$saver" 20 || fail "the saver hung after 100 signals"
+    wait_exit "$saver" 60 || fail "the saver hung after 100 signals"
     [ "$status" -eq 143 ] || fail "100 signals: exit status $status, not death by SIGTERM"
     check_final_glide
     # SIGTERM without a pause until the process is gone, so that signals come during the final write.
@@ -235,7 +235,7 @@ case "$case_name" in
     start_saver /s
     sent=0
     while kill -TERM "$saver" 2>/dev/null; do sent=$((sent + 1)); [ $sent -lt 200000 ] || break; done
-    wait_exit "$saver" 20 || fail "the saver hung under a stream of signals"
+    wait_exit "$saver" 60 || fail "the saver hung under a stream of signals"
     [ "$status" -eq 143 ] || fail "a stream of signals: exit status $status"
     echo "signals sent until the saver was gone: $sent"
     check_final_glide
@@ -249,9 +249,9 @@ case "$case_name" in
     mkdir "$confdir/tmp.bmp"
     start_saver /s
     xdotool key Return
-    wait_for 10 box_shown || fail "Enter showed no message box"
+    wait_for 30 box_shown || fail "Enter showed no message box"
     kill -TERM "$saver"
-    wait_exit "$saver" 20 || fail "SIGTERM did not end the saver while its box was open"
+    wait_exit "$saver" 60 || fail "SIGTERM did not end the saver while its box was open"
     [ "$status" -eq 143 ] || fail "exit status $status, not death by SIGTERM"
     check_final_glide
     ;;
@@ -284,7 +284,7 @@ case "$case_name" in
       start_saver /s
       cp "$confdir/default.tmr" "$work/start.tmr"
       xdotool mousemove_relative 1 0
-      wait_exit "$saver" 20 || fail "$kind settings: a one-pixel mouse move did not end the saver"
+      wait_exit "$saver" 60 || fail "$kind settings: a one-pixel mouse move did not end the saver"
       [ "$status" -eq 0 ] || fail "$kind settings: exit status $status"
       complete_save "$confdir/default.tmr" || fail "$kind settings: default.tmr is not whole"
       cmp -s "$work/start.tmr" "$confdir/default.tmr" && fail "$kind settings: no final state"
@@ -309,7 +309,7 @@ case "$case_name" in
       printf '[tes-mar_ScreenSaver]\nwhat_file=0\nparam_file=%s\n' "$param" >"$confdir/tes-mar.ini"
       start_saver /s
       xdotool mousemove_relative 1 0
-      wait_exit "$saver" 20 || fail "start from $start: a one-pixel mouse move did not end the saver"
+      wait_exit "$saver" 60 || fail "start from $start: a one-pixel mouse move did not end the saver"
       [ "$status" -eq 0 ] || fail "start from $start: exit status $status"
       case $start in
         fifo) [ -p "$confdir/default.tmr" ] || fail "default.tmr is no longer a FIFO" ;;
