@@ -5,6 +5,8 @@
 
 #include "host_options.h"
 #include "owlscrn25.h"
+#include "program_entry.h"
+#include "settings.h"
 
 int HostMain(const THostOptions& options) {
   SetRunChoices(TRunChoices{options.Speed, options.FrameOn, options.WhatFile});

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "owlscrn25.h"
+#include "settings.h"
 #include "profile.h"
 
 namespace {

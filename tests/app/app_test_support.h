@@ -12,7 +12,12 @@
 #include <vector>
 
 #include "owlscrn25.h"
+#include "program_entry.h"
+#include "settings.h"
+#include "settings_dialog.h"
+#include "math_errors.h"
 #include "profile.h"
+#include "saver_files.h"
 
 inline std::optional<std::string> ReadWholeFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);

@@ -15,6 +15,8 @@
 
 #include "abrupt_end.h"
 #include "owlscrn25.h"
+#include "program_entry.h"
+#include "saver_files.h"
 #include "phys52.h"
 
 namespace {

@@ -23,6 +23,7 @@
 #include "offscreen_screen.h"
 #include "option_numbers.h"
 #include "owlscrn25.h"
+#include "program_entry.h"
 #include "random.h"
 #include "shm_put.h"
 

@@ -10,10 +10,13 @@
 
 #include "option_numbers.h"
 #include "owlscrn25.h"
+#include "program_entry.h"
+#include "settings.h"
 #include "profile.h"
 #include "progress_bar.h"
 #include "random.h"
 #include "render_system.h"
+#include "saver_files.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "host_options.h"
 #include "linux_services.h"
 #include "owlscrn25.h"
+#include "program_entry.h"
 #include "qt_signals.h"
 #include "xscreensaver_list.h"
 
