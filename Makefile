@@ -15,7 +15,7 @@ test:
 	bash scripts/test.sh
 
 deps:
-	bash scripts/install-deps.sh linux fuzz windows
+	bash scripts/install-deps.sh linux fuzz windows dist
 
 # The Windows downloads: a zip of both savers and the two installers, in build/dist.
 dist:

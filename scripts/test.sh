@@ -51,7 +51,7 @@ build() {
 }
 
 stage "packages"
-bash scripts/install-deps.sh linux fuzz windows || { echo "test.sh: installing packages failed" >&2; exit 1; }
+bash scripts/install-deps.sh linux fuzz windows dist || { echo "test.sh: installing packages failed" >&2; exit 1; }
 
 stage "Linux build, warnings as errors"
 if build ci; then
