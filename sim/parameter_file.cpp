@@ -101,8 +101,7 @@ class value_text {
   std::size_t length = 0;
 };
 
-// The entries of one ball in the file: each is read over the ball as the entries read before it left
-// it, and written from the ball.
+// A ball's entries in the file. Each is read over the ball as the entries read before it left it.
 void read_speed(sim3d& engine, body& ball, const char* text) {
   float speed[3];
   read_reals(text, speed, 3);

@@ -91,18 +91,12 @@ TEST_F(SaverMonitors, ACoverHandsItsInputToTheSaverWindowsRule) {
     void SaveScreen() override { ++Saves; }
     int Saves = 0;
   };
-  struct Case {
-    UINT message;
-    WPARAM wParam;
-    int x, y;  // on the cover, relative to the starting point
-    bool closes;
-    int saves;
-  };
+  // The message's point on the cover is relative to the starting point.
+  struct Case { UINT message; WPARAM wParam; int x, y; bool closes; int saves; };
   for (const Case& c : {Case{WM_MOUSEMOVE, 0, 0, 0, false, 0}, Case{WM_MOUSEMOVE, 0, 1, 0, true, 0},
                         Case{WM_MOUSEMOVE, 0, 0, -1, true, 0}, Case{WM_KEYDOWN, VK_RETURN, 0, 0, false, 1}}) {
     Probe saver;
-    ASSERT_TRUE(saver.Create());
-    ASSERT_FALSE(saver.GetCovers().empty());
+    ASSERT_TRUE(saver.Create() && !saver.GetCovers().empty());
     TScrnSavCover& cover = *saver.GetCovers().front();
     const TRect area = WindowArea(cover.GetHandle());
     saver.StartCursorPos = TPoint(area.left + 10, area.top + 10);
