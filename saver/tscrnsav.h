@@ -1,66 +1,21 @@
-// The generic screen-saver framework: the application that reads the saver's command line and paces
-// the animation from idle time, and the full-screen window that ends the saver on any input.
+// The generic screen-saver framework: the application that runs the mode the command line selects and
+// paces the animation from idle time, and the full-screen window that ends the saver on any input.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <vector>
 
+#include "command_line.h"
 #include "framework.h"
-
-// The saver modes that the command line selects.
-enum : int {
-  ScrModeNone = 0,
-  ScrModeConfigure = 1,
-  ScrModePassword = 2,
-  ScrModePreview = 3,
-  ScrModeSave = 4,
-};
+#include "idle_pump.h"
+#include "monitor_covers.h"
 
 // The mode of this process, set once by TScrnSavApp::Run.
 extern int ScrMode;
 
 // The framework's trace hook (trace.h).
 void Debug(const char* text);
-
-// Where the animation pump reads the millisecond tick count; null restores GetMillisecondTick.
-using TTickSource = DWORD (*)();
-void SetTickSource(TTickSource source);
-// Where Run reads the command line; null restores GetCommandLineA.
-using TCommandLineSource = const char* (*)();
-void SetCommandLineSource(TCommandLineSource source);
-
-// The mode a saver command line (program path included) asks for; for the password change the
-// parent window's handle is stored in `parent`.
-int ReadScrMode(const char* commandLine, long& parent);
-
-class TScrnSavWindow;
-
-// A black window over a monitor that the saver's box leaves uncovered: it hides the desktop there
-// and ends the saver on the same input as the saver window.
-// The parts of the monitors that the box at `box` leaves showing, each to get a cover.
-std::vector<TRect> CoverAreas(const std::vector<TRect>& monitors, const TRect& box);
-
-class TScrnSavCover : public TWindow {
- public:
-  TScrnSavCover(TScrnSavWindow& saver, const TRect& area);
-
-  const char* GetClassName() override;
-  void GetWindowClass(WNDCLASS& windowClass) override;
-  const TRect& GetArea() const { return Area; }
-
-  void EvMouseMove(UINT keyFlags, TPoint& point);
-  void EvButtonDown(UINT keyFlags, TPoint& point);
-  void EvKeyDown(UINT key, UINT repeatCount, UINT flags);
-  void EvSysKeyDown(UINT key, UINT repeatCount, UINT flags);
-  void EvSysCommand(UINT command, TPoint& point);
-
-  DECLARE_WINDOW_RESPONSES()
-
- private:
-  TScrnSavWindow& Saver;
-  TRect Area;
-};
 
 class TScrnSavWindow : public TFrameWindow {
  public:
@@ -76,6 +31,7 @@ class TScrnSavWindow : public TFrameWindow {
   const char* GetClassName() override;
   void GetWindowClass(WNDCLASS& windowClass) override;
 
+  // The input that ends the saver, on this window and on its covers alike (saver_input.cpp).
   void EvMouseMove(UINT keyFlags, TPoint& point);
   void EvLButtonDown(UINT keyFlags, TPoint& point);
   void EvRButtonDown(UINT keyFlags, TPoint& point);
@@ -86,10 +42,13 @@ class TScrnSavWindow : public TFrameWindow {
   void EvSysKeyDown(UINT key, UINT repeatCount, UINT flags);
   void EvSysCommand(UINT command, TPoint& point);
   void EvTimer(UINT timerId);
+  // The monitors changed: their covers follow (monitor_covers.cpp).
   void EvDisplayChange();
 
   // Closes the saver when the cursor, in screen coordinates, is off its starting position.
   void MouseMovedTo(const TPoint& screenPoint);
+  // Handles input that reached one of its covers as its own, so one rule says what ends the saver.
+  void HandleCoverInput(TScrnSavCover& cover, TMessage& message);
   const std::vector<std::unique_ptr<TScrnSavCover>>& GetCovers() const { return Covers; }
 
   UINT TimerId = 0;
@@ -116,12 +75,14 @@ class TScrnSavWindow : public TFrameWindow {
   bool LostActivationToOwnBox() const { return MessageBoxesOpened() != BoxesWhenActive; }
 
  private:
-  friend class TScrnSavCover;
   TRect ScreenArea;  // where SetupWindow put the window
   // MessageBoxesOpened() when the window was last active: a box opened since took the activation.
   unsigned BoxesWhenActive = 0;
   std::vector<std::unique_ptr<TScrnSavCover>> Covers;
   bool Hosted = false;
+  // The window the input being handled reached: a cover while it hands its input over, else this one.
+  // A mouse point is in its client coordinates, and the system's default handling is its own.
+  TWindow* InputReceiver = this;
 };
 
 class TScrnSavApp : public TApplication {

@@ -1,9 +1,11 @@
 // Parameter files of sim3d: get_pars reads a state over the random one, set_pars writes the state.
 // Files are edited by hand, so every value is checked before it reaches the engine.
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <system_error>
 
 #include "parameter_values.h"
 #include "phys52.h"
@@ -76,15 +78,125 @@ float random_coordinate(int upper, float radius) {
   return static_cast<float>(random(static_cast<int>(span))) + (radius + wall_gap);
 }
 
-struct value_text {
-  char text[value_size] = "";
-  std::size_t length = 0;
-
+// A value's text as the writer builds it: numbers separated by a blank, as "%f" and "%d" write them.
+class value_text {
+ public:
   void real(double value) {
-    if (length > 0 && length + 1 < value_size) text[length++] = ' ';
+    separate();
     length = append_real(text, value_size, length, value);
   }
+  void integer(int value) {
+    separate();
+    const auto written = std::to_chars(text + length, text + value_size - 1, value);
+    if (written.ec == std::errc()) length = static_cast<std::size_t>(written.ptr - text);
+    text[length] = '\0';
+  }
+  const char* c_str() const { return text; }
+
+ private:
+  void separate() {
+    if (length > 0 && length + 1 < value_size) text[length++] = ' ';
+  }
+  char text[value_size] = "";
+  std::size_t length = 0;
 };
+
+// A ball's entries in the file. Each is read over the ball as the entries read before it left it.
+void read_speed(sim3d& engine, body& ball, const char* text) {
+  float speed[3];
+  read_reals(text, speed, 3);
+  float* const components[] = {&ball.vx, &ball.vy, &ball.vz};
+  for (int k = 0; k < 3; ++k) {
+    if (speed[k] != 0.0f && speed_fits(engine, speed[k])) *components[k] = speed[k];
+  }
+}
+
+void read_radius(sim3d& engine, body& ball, const char* text) {
+  float radius;
+  read_reals(text, &radius, 1);
+  if (radius != 0.0f && radius_fits(engine, radius)) ball.radius = radius;
+}
+
+// A position not given, or one that leaves the ball of the radius as it now stands outside the box,
+// places the ball at random.
+void read_coordinates(sim3d& engine, body& ball, const char* text) {
+  float position[3];
+  read_reals(text, position, 3);
+  if (position[0] != 0.0f && position[1] != 0.0f && position[2] != 0.0f && inside_box(engine, position, ball.radius)) {
+    ball.x = position[0];
+    ball.y = position[1];
+    ball.z = position[2];
+  } else {
+    engine.place_radius = ball.radius;
+    ball.x = random_coordinate(engine.rightframe, engine.place_radius);
+    ball.y = random_coordinate(engine.bottomframe, engine.place_radius);
+    ball.z = random_coordinate(engine.rearframe, engine.place_radius);
+  }
+}
+
+// A mass not given, or out of range, follows from the radius as it now stands and the density.
+void read_mass(sim3d& engine, body& ball, const char* text) {
+  float mass;
+  read_reals(text, &mass, 1);
+  if (mass > 0.0f && mass <= largest_mass) {
+    ball.mass = mass;
+  } else {
+    ball.mass = static_cast<float>(static_cast<long double>(cube(ball.radius)) * 4.0L * engine.ball_density * pi *
+                                   static_cast<long double>(one_third));
+  }
+}
+
+void read_colour(sim3d& /*engine*/, body& ball, const char* text) {
+  int channels[3];
+  read_integers(text, channels, 3);
+  if (channels[0] != 0 || channels[1] != 0 || channels[2] != 0) {
+    ball.color = TColor(channels[0] & 0xFF, channels[1] & 0xFF, channels[2] & 0xFF);
+  }
+}
+
+template <float body::*... fields>
+void write_reals(const body& ball, value_text& text) {
+  (text.real(ball.*fields), ...);
+}
+
+void write_colour(const body& ball, value_text& text) {
+  text.integer(ball.color.Red());
+  text.integer(ball.color.Green());
+  text.integer(ball.color.Blue());
+}
+
+struct ball_entry {
+  const char* suffix;  // of the key "ball_N<ball><suffix>"
+  const char* absent;  // the text of a missing key
+  void (*read)(sim3d& engine, body& ball, const char* text);
+  void (*write)(const body& ball, value_text& text);
+};
+
+// In the order a written file lists them.
+enum ball_entry_name { speed_entry, coordinates_entry, radius_entry, mass_entry, colour_entry };
+constexpr ball_entry ball_entries[] = {
+    {"_speed_x_y_z", "0 0 0", read_speed, write_reals<&body::vx, &body::vy, &body::vz>},
+    {"_coordinates_x_y_z", "0 0 0", read_coordinates, write_reals<&body::x, &body::y, &body::z>},
+    {"_radius", "0", read_radius, write_reals<&body::radius>},
+    {"_mass", "0", read_mass, write_reals<&body::mass>},
+    {"_red_green_blue_0-255", "0 0 0", read_colour, write_colour},
+};
+// The radius is read before the position and the mass, which follow from it.
+constexpr ball_entry_name reading_order[] = {speed_entry, radius_entry, coordinates_entry, mass_entry, colour_entry};
+
+// Runs `work`, which reads or writes a parameter file; false when an error of the file cut it short.
+// A lack of memory is no error of the file and goes on to the caller.
+template <typename Work>
+bool ran_without_file_error(Work work) {
+  try {
+    work();
+    return true;
+  } catch (const std::bad_alloc&) {
+    throw;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
 
 }  // namespace
 
@@ -92,153 +204,72 @@ const char sim3d::pars_section[] = "tes-mar_ScreenSaver";
 
 void sim3d::get_pars(const char* name) {
   if (name == nullptr || name[0] == '\0') return;
-  try {
+  ran_without_file_error([&] {
     TProfile profile(pars_section, name);
     get_pars(profile);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
-  }
+  });
 }
 
+// An unreadable file gives what was read so far; nothing is reported.
 void sim3d::get_pars(TProfile& profile) {
-  try {
+  ran_without_file_error([&] {
     char value[value_size];
     char key[key_size];
-    float numbers[3];
+    float number;
 
     profile.GetString("gravitation_constant", value, value_size, "0");
-    read_reals(value, numbers, 1);
-    if (numbers[0] != 0.0f && std::fabs(numbers[0]) <= largest_gravitation) gravitation_constant = numbers[0];
+    read_reals(value, &number, 1);
+    if (number != 0.0f && std::fabs(number) <= largest_gravitation) gravitation_constant = number;
 
     profile.GetString("ball_density", value, value_size, "0");
-    read_reals(value, numbers, 1);
-    if (numbers[0] > 0.0f && numbers[0] <= largest_density) ball_density = numbers[0];
+    read_reals(value, &number, 1);
+    if (number > 0.0f && number <= largest_density) ball_density = number;
 
     for (int i = 1; i <= max_balls; ++i) {
-      body& ball = bodies[i];
-
-      ball_key(key, i, "_speed_x_y_z");
-      profile.GetString(key, value, value_size, "0 0 0");
-      read_reals(value, numbers, 3);
-      if (numbers[0] != 0.0f && speed_fits(*this, numbers[0])) ball.vx = numbers[0];
-      if (numbers[1] != 0.0f && speed_fits(*this, numbers[1])) ball.vy = numbers[1];
-      if (numbers[2] != 0.0f && speed_fits(*this, numbers[2])) ball.vz = numbers[2];
-
-      ball_key(key, i, "_radius");
-      profile.GetString(key, value, value_size, "0");
-      read_reals(value, numbers, 1);
-      if (numbers[0] != 0.0f && radius_fits(*this, numbers[0])) ball.radius = numbers[0];
-
-      // Position and mass follow from the radius (and the density) as they now stand.
-      const float r = ball.radius;
-      const float rho = ball_density;
-
-      ball_key(key, i, "_coordinates_x_y_z");
-      profile.GetString(key, value, value_size, "0 0 0");
-      float position[3];
-      read_reals(value, position, 3);
-      if (position[0] != 0.0f && position[1] != 0.0f && position[2] != 0.0f && inside_box(*this, position, r)) {
-        ball.x = position[0];
-        ball.y = position[1];
-        ball.z = position[2];
-      } else {
-        place_radius = r;
-        ball.x = random_coordinate(rightframe, place_radius);
-        ball.y = random_coordinate(bottomframe, place_radius);
-        ball.z = random_coordinate(rearframe, place_radius);
-      }
-
-      ball_key(key, i, "_mass");
-      profile.GetString(key, value, value_size, "0");
-      read_reals(value, numbers, 1);
-      if (numbers[0] > 0.0f && numbers[0] <= largest_mass) {
-        ball.mass = numbers[0];
-      } else {
-        ball.mass = static_cast<float>(static_cast<long double>(cube(r)) * 4.0L * rho * pi *
-                                       static_cast<long double>(one_third));
-      }
-
-      ball_key(key, i, "_red_green_blue_0-255");
-      profile.GetString(key, value, value_size, "0 0 0");
-      int channels[3];
-      read_integers(value, channels, 3);
-      if (channels[0] != 0 || channels[1] != 0 || channels[2] != 0) {
-        ball.color = TColor(channels[0] & 0xFF, channels[1] & 0xFF, channels[2] & 0xFF);
+      for (const ball_entry_name name : reading_order) {
+        const ball_entry& entry = ball_entries[name];
+        ball_key(key, i, entry.suffix);
+        profile.GetString(key, value, value_size, entry.absent);
+        entry.read(*this, bodies[i], value);
       }
     }
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
-    // An unreadable file gives what was read so far; nothing is reported.
-  }
+  });
 }
 
 void sim3d::set_pars(const char* name) {
   const char* file = (name == nullptr || name[0] == '\0') ? default_file : name;
-  try {
+  ran_without_file_error([&] {
     TProfile profile(pars_section, file);
     set_pars(profile);
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
-  }
+  });
 }
 
 bool sim3d::set_pars(TProfile& profile) {
   bool stored = true;
-  const auto store = [&profile, &stored](const char* key, const char* value) {
-    stored = profile.WriteString(key, value) && stored;
+  const auto store = [&profile, &stored](const char* key, const value_text& value) {
+    stored = profile.WriteString(key, value.c_str()) && stored;
   };
-  try {
+  const bool finished = ran_without_file_error([&] {
     char key[key_size];
 
     value_text constant;
     constant.real(gravitation_constant);
-    store("gravitation_constant", constant.text);
+    store("gravitation_constant", constant);
     value_text density;
     density.real(ball_density);
-    store("ball_density", density.text);
+    store("ball_density", density);
 
     for (int i = 1; i <= max_balls; ++i) {
-      const body& ball = bodies[i];
-
-      value_text speed;
-      speed.real(ball.vx);
-      speed.real(ball.vy);
-      speed.real(ball.vz);
-      ball_key(key, i, "_speed_x_y_z");
-      store(key, speed.text);
-
-      value_text position;
-      position.real(ball.x);
-      position.real(ball.y);
-      position.real(ball.z);
-      ball_key(key, i, "_coordinates_x_y_z");
-      store(key, position.text);
-
-      value_text radius;
-      radius.real(ball.radius);
-      ball_key(key, i, "_radius");
-      store(key, radius.text);
-
-      value_text mass;
-      mass.real(ball.mass);
-      ball_key(key, i, "_mass");
-      store(key, mass.text);
-
-      char colour[value_size];
-      std::snprintf(colour, sizeof colour, "%d %d %d", ball.color.Red(), ball.color.Green(), ball.color.Blue());
-      ball_key(key, i, "_red_green_blue_0-255");
-      store(key, colour);
+      for (const ball_entry& entry : ball_entries) {
+        value_text text;
+        entry.write(bodies[i], text);
+        ball_key(key, i, entry.suffix);
+        store(key, text);
+      }
     }
     stored = profile.Flush() && stored;
-  } catch (const std::bad_alloc&) {
-    throw;
-  } catch (const std::exception&) {
-    stored = false;
-  }
-  return stored;
+  });
+  return finished && stored;
 }
 
 std::string sim3d::save_final() {

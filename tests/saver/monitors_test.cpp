@@ -82,6 +82,33 @@ TEST_F(SaverMonitors, InputOnACoverEndsTheSaver) {
   EXPECT_FALSE(CoverCloses(WM_KEYDOWN, VK_RETURN, 1));
 }
 
+// The saver window's own rule decides for a cover: the mouse measured at the cover's pixels, and
+// Enter writing the picture of a derived window.
+TEST_F(SaverMonitors, ACoverHandsItsInputToTheSaverWindowsRule) {
+  if (monitors.size() < 2) GTEST_SKIP() << "one monitor";
+  struct Probe : TScrnSavWindow {
+    Probe() : TScrnSavWindow(nullptr) {}
+    void SaveScreen() override { ++Saves; }
+    int Saves = 0;
+  };
+  // The message's point on the cover is relative to the starting point.
+  struct Case { UINT message; WPARAM wParam; int x, y; bool closes; int saves; };
+  for (const Case& c : {Case{WM_MOUSEMOVE, 0, 0, 0, false, 0}, Case{WM_MOUSEMOVE, 0, 1, 0, true, 0},
+                        Case{WM_MOUSEMOVE, 0, 0, -1, true, 0}, Case{WM_KEYDOWN, VK_RETURN, 0, 0, false, 1}}) {
+    Probe saver;
+    ASSERT_TRUE(saver.Create() && !saver.GetCovers().empty());
+    TScrnSavCover& cover = *saver.GetCovers().front();
+    const TRect area = WindowArea(cover.GetHandle());
+    saver.StartCursorPos = TPoint(area.left + 10, area.top + 10);
+    saver.StartCursorKnown = true;
+    TMessage sent{c.message, c.wParam, MAKELPARAM(10 + c.x, 10 + c.y), 0};
+    cover.Dispatch(sent);
+    app.PumpWaitingMessages();
+    EXPECT_EQ(saver.GetHandle() == nullptr, c.closes) << c.message << " at " << c.x << "," << c.y;
+    EXPECT_EQ(saver.Saves, c.saves) << c.message;
+  }
+}
+
 }  // namespace
 
 namespace {
