@@ -43,7 +43,8 @@ void Usage(std::FILE* stream) {
       "  --seed S       seed the random start, for a reproducible picture\n"
       "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n"
       "  --reinit-frames N  start afresh every N frames, as the reinit timer does (default: never)\n"
-      "  --memory N     every N frames, print the memory (and on Windows the GDI and USER objects) held\n",
+      "  --memory N     every N frames, print the memory (and on Windows the GDI and USER objects) held\n"
+      "Each option may also be written with one dash, and with its value after '=' (--frames=600).\n",
       stream);
 }
 
