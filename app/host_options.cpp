@@ -4,36 +4,23 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <string_view>
+
+#include "option_table.h"
 
 namespace {
 
-// Host option names; a first argument that is one of these (or starts with two dashes) makes the
-// command line a host's. Everything else stays the saver's own, so "-s", "/c" and "/a:12" behave as
-// they always did.
-constexpr std::string_view HostNames[] = {"root",  "window-id", "window", "speed",  "frame",
-                                          "no-frame", "param", "random", "fps",    "install",
-                                          "visual", "mono",     "add-to-xscreensaver"};
-
-bool IsHostName(std::string_view name) {
-  for (std::string_view known : HostNames) {
-    if (name == known) return true;
-  }
-  return false;
-}
-
-// "-name", "--name" or "--name=value" split into name and value; false for anything else.
-bool SplitOption(std::string_view argument, std::string_view& name, std::string_view& value, bool& hasValue) {
-  if (argument.size() < 2 || argument[0] != '-') return false;
-  argument.remove_prefix(argument[1] == '-' ? 2 : 1);
-  const std::size_t equals = argument.find('=');
-  hasValue = equals != std::string_view::npos;
-  name = argument.substr(0, equals);
-  value = hasValue ? argument.substr(equals + 1) : std::string_view();
-  return !name.empty();
+// A first argument that names a host option (or starts with two dashes) makes the command line a
+// host's. Everything else stays the saver's own, so "-s", "/c" and "/a:12" behave as they always did.
+bool IsHostCommandLine(std::span<const TOption> table, int argc, const char* const argv[]) {
+  if (argc < 2 || !argv[1]) return false;
+  std::string_view name, value;
+  bool hasValue = false;
+  const std::string_view first(argv[1]);
+  return SplitOption(first, name, value, hasValue) && (first.substr(0, 2) == "--" || FindOption(table, name));
 }
 
 bool ReadableFile(const std::string& path) {
@@ -41,6 +28,28 @@ bool ReadableFile(const std::string& path) {
   if (!std::filesystem::is_regular_file(path, failure)) return false;
   std::ifstream file(path, std::ios::binary);
   return file.is_open();
+}
+
+bool TakeSpeed(const std::string& value, int& speed) {
+  constexpr std::string_view speeds[] = {"slow", "medium", "fast"};
+  for (int i = 0; i < 3; ++i) {
+    if (value == speeds[i]) {
+      speed = i;
+      return true;
+    }
+  }
+  return false;
+}
+
+// Made absolute here: the settings' file search would otherwise prefer a file of the same name
+// beside the program or in the configuration folder.
+bool TakeParameterFile(const std::string& value, THostOptions& options) {
+  std::error_code failure;
+  const std::filesystem::path absolute = std::filesystem::absolute(value, failure);
+  if (value.empty() || failure || !ReadableFile(absolute.string())) return false;
+  options.WhatFile = 0;
+  options.ParamFile = absolute.string();
+  return true;
 }
 
 }  // namespace
@@ -60,87 +69,54 @@ THostCommand ReadHostCommandLine(int argc, const char* const argv[], const char*
                                  THostOptions& options, std::string& error) {
   options = THostOptions{};
   error.clear();
-  if (argc < 2 || !argv[1]) return THostCommand::NotHost;
-  {
-    std::string_view name, value;
-    bool hasValue = false;
-    const std::string_view first(argv[1]);
-    if (!SplitOption(first, name, value, hasValue)) return THostCommand::NotHost;
-    if (first.substr(0, 2) != "--" && !IsHostName(name)) return THostCommand::NotHost;
-  }
-
   // With no window named at all the host's window is still used when the environment names one.
   bool rootAsked = true;
   bool targetNamed = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view argument(argv[i] ? argv[i] : "");
-    std::string_view name, inlineValue;
-    bool hasValue = false;
-    if (!SplitOption(argument, name, inlineValue, hasValue) || !IsHostName(name)) {
-      error = "unknown option '" + std::string(argument) + "' (see tesmar(6))";
-      return THostCommand::Error;
-    }
-    const bool takesValue = name == "window-id" || name == "speed" || name == "param" || name == "visual";
-    if (hasValue && !takesValue) {
-      error = "option '" + std::string(name) + "' takes no value";
-      return THostCommand::Error;
-    }
-    std::string value(inlineValue);
-    if (takesValue && !hasValue) {
-      if (i + 1 >= argc || !argv[i + 1]) {
-        error = "option '" + std::string(argument) + "' needs a value";
-        return THostCommand::Error;
-      }
-      value = argv[++i];
-    }
-
-    if (name == "root") {
-      options.Target = THostOptions::TTarget::Root;
-      rootAsked = targetNamed = true;
-    } else if (name == "window-id") {
-      if (!ReadWindowId(value.c_str(), options.WindowId)) {
-        error = "not a window id: '" + value + "'";
-        return THostCommand::Error;
-      }
-      options.Target = THostOptions::TTarget::WindowId;
-      rootAsked = false;
-      targetNamed = true;
-    } else if (name == "window") {
-      options.Target = THostOptions::TTarget::Window;
-      rootAsked = false;
-      targetNamed = true;
-    } else if (name == "speed") {
-      if (value == "slow") {
-        options.Speed = 0;
-      } else if (value == "medium") {
-        options.Speed = 1;
-      } else if (value == "fast") {
-        options.Speed = 2;
-      } else {
-        error = "--speed takes slow, medium or fast, not '" + value + "'";
-        return THostCommand::Error;
-      }
-    } else if (name == "frame" || name == "no-frame") {
-      options.FrameOn = name == "frame" ? 1 : 0;
-    } else if (name == "param") {
-      // Made absolute here: the settings' file search would otherwise prefer a file of the same name
-      // beside the program or in the configuration folder.
-      std::error_code failure;
-      const std::filesystem::path absolute = std::filesystem::absolute(value, failure);
-      if (value.empty() || failure || !ReadableFile(absolute.string())) {
-        error = "cannot read the parameter file '" + value + "'";
-        return THostCommand::Error;
-      }
-      options.WhatFile = 0;
-      options.ParamFile = absolute.string();
-    } else if (name == "random") {
-      options.WhatFile = 1;
-      options.ParamFile.clear();
-    } else if (name == "add-to-xscreensaver") {
-      options.AddToXscreensaver = true;
-    }
-    // -fps, -install, -visual and -mono are the hosts' usual options; this saver has no use for them.
-  }
+  const auto target = [&](THostOptions::TTarget chosen) {
+    options.Target = chosen;
+    rootAsked = chosen == THostOptions::TTarget::Root;
+    targetNamed = true;
+    return true;
+  };
+  // An option that sets one field to one value.
+  const auto set = [](auto& field, auto value) {
+    return [&field, value](const std::string&) {
+      field = value;
+      return true;
+    };
+  };
+  const auto ignored = [](const std::string&) { return true; };
+  const TOption table[] = {
+      {"root", false, [&](const std::string&) { return target(THostOptions::TTarget::Root); }},
+      {"window-id", true,
+       [&](const std::string& value) {
+         return ReadWindowId(value.c_str(), options.WindowId) && target(THostOptions::TTarget::WindowId);
+       },
+       "not a window id: '{}'"},
+      {"window", false, [&](const std::string&) { return target(THostOptions::TTarget::Window); }},
+      {"speed", true, [&](const std::string& value) { return TakeSpeed(value, options.Speed); },
+       "--speed takes slow, medium or fast, not '{}'"},
+      {"frame", false, set(options.FrameOn, 1)},
+      {"no-frame", false, set(options.FrameOn, 0)},
+      {"param", true, [&](const std::string& value) { return TakeParameterFile(value, options); },
+       "cannot read the parameter file '{}'"},
+      {"random", false,
+       [&](const std::string&) {
+         options.WhatFile = 1;
+         options.ParamFile.clear();
+         return true;
+       }},
+      {"add-to-xscreensaver", false, set(options.AddToXscreensaver, true)},
+      // The hosts' usual options; this saver has no use for them.
+      {"fps", false, ignored},
+      {"install", false, ignored},
+      {"visual", true, ignored},
+      {"mono", false, ignored},
+  };
+  if (!IsHostCommandLine(table, argc, argv)) return THostCommand::NotHost;
+  constexpr TOptionTexts texts{"unknown option '{}' (see tesmar(6))", "option '{}' needs a value",
+                               "option '{}' takes no value"};
+  if (ReadOptions(table, texts, argc, argv, error) != TOptionError::NoError) return THostCommand::Error;
 
   const bool fromEnvironment = environmentWindow && *environmentWindow;
   if (!targetNamed && fromEnvironment) options.Target = THostOptions::TTarget::Root;

@@ -2,6 +2,7 @@
 // makes the saver window or the settings dialog, and the run that reports what nothing else caught.
 #pragma once
 
+#include "program_start.h"
 #include "tscrnsav.h"
 
 class TMyScrnSavApp : public TScrnSavApp {
@@ -24,9 +25,6 @@ class TMyScrnSavApp : public TScrnSavApp {
 // the saver it starts (Windows NT), when another saver of this program holds its claim. Leaves the
 // system's state as it was.
 bool IsSaverRunning();
-
-// The program entry that the platform's start-up code calls.
-int OwlMain(int argc, char* argv[]);
 
 // Installs the math-error hook and runs the application, made ready by `prepare`; a failure that
 // would otherwise end the process through terminate is reported and ends it with 1.

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "app_test_support.h"
-#include "trace_recorder.h"
+#include "headless_saver.h"
 #include "host_options.h"
 #include "phys52.h"
+#include "program_start.h"
+#include "trace_recorder.h"
 
 namespace {
 
@@ -120,6 +122,35 @@ TEST(HostCommandLine, RefusesBadInputWithOneLine) {
   EXPECT_EQ(Read({"--window-id", "0x10"}, "junk").Command, THostCommand::Run);
 }
 
+// What the back end's entry does with a command line before the window system starts.
+TEST(ProgramStart, SaysWhatTheEntryDoesBeforeTheWindowSystemStarts) {
+  using TAction = TProgramStart::TAction;
+  struct Row {
+    std::vector<const char*> Arguments;
+    TAction Action;
+    int ExitCode;
+    bool FromHost;
+    const char* Message;
+  };
+  const Row rows[] = {
+      {{"tesmar", "/s"}, TAction::Run, 0, false, ""},
+      {{"tesmar", "--root", "--speed", "slow"}, TAction::Run, 0, true, ""},
+      {{"tesmar", "-window"}, TAction::Run, 0, true, ""},
+      {{"tesmar", "--root", "--bogus"}, TAction::End, 2, false, "unknown option '--bogus' (see tesmar(6))"},
+      {{"tesmar", "--add-to-xscreensaver"}, TAction::AddToHostList, 0, false, ""},
+  };
+  for (const Row& row : rows) {
+    const TProgramStart start = ReadProgramStart(static_cast<int>(row.Arguments.size()), row.Arguments.data(), false);
+    EXPECT_EQ(start.Action, row.Action) << row.Arguments[1];
+    EXPECT_EQ(start.ExitCode, row.ExitCode) << row.Arguments[1];
+    EXPECT_EQ(start.FromHost, row.FromHost) << row.Arguments[1];
+    EXPECT_EQ(start.Message, row.Message) << row.Arguments[1];
+    EXPECT_EQ(static_cast<bool>(start.Run), row.Action == TAction::Run) << row.Arguments[1];
+  }
+  EXPECT_EQ(ReadProgramStart(2, std::vector<const char*>{"tesmar", "-add-to-xscreensaver"}.data(), false).HostListEntry,
+            "tesmar --root");
+}
+
 class HostedWindow : public SaverFilesTest {
  protected:
   void SetUp() override {
@@ -190,6 +221,33 @@ TEST_F(HostedWindow, StartsANewBoxOfTheNewSizeAfterSavingTheOld) {
   }
   EXPECT_TRUE(recorder.All().empty());
   EXPECT_EQ(window->GetScreenSize().cx, 320);
+}
+
+// What tesmar-render runs: a box of the hidden host's size, a fresh start on the reinit timer, and the
+// end a lost display brings, which says where the final state went, once.
+TEST_F(SaverFilesTest, AHeadlessSaverRunsInAHiddenHostOfTheSizeAskedFor) {
+  WriteSettings({{"what_file", "1"}});
+  {
+    THeadlessSaver saver(App, TSize(320, 200));
+    ASSERT_EQ(saver.GetError(), "");
+    EXPECT_EQ(App.GetMainWindow(), &saver.GetWindow());
+    EXPECT_EQ(saver.GetWindow().GetBitmap()->Width(), 319);
+    EXPECT_EQ(saver.GetWindow().GetBitmap()->Height(), 199);
+    EXPECT_FALSE(IsSaverRunning());
+    for (int step = 0; step < 6; ++step) saver.Step();
+    EXPECT_EQ(first, 0);
+    saver.SendReinitTimer();
+    EXPECT_EQ(first, 1) << "the reinit timer did not start a new run";
+
+    const TRunEnd end = EndRunNow();
+    EXPECT_TRUE(end.WasRunning);
+    const auto saved = ReadWholeFile(end.SavedTo);
+    ASSERT_TRUE(saved.has_value()) << end.SavedTo;
+    EXPECT_NE(saved->find("ball_N9_red_green_blue_0-255="), std::string::npos);
+    EXPECT_FALSE(EndRunNow().WasRunning);
+    EXPECT_EQ(saver.EndRun(), "");
+  }
+  EXPECT_EQ(App.GetMainWindow(), nullptr);
 }
 
 // The full-screen saver keeps its box whatever size messages come.

@@ -14,10 +14,9 @@
 #include <filesystem>
 
 #include "abrupt_end.h"
-#include "owlscrn25.h"
-#include "program_entry.h"
-#include "saver_files.h"
+#include "headless_saver.h"
 #include "phys52.h"
+#include "saver_files.h"
 
 namespace {
 // Sends the signal once the box is up: the timer fires inside the box's own loop.
@@ -43,26 +42,19 @@ int main(int argc, char* argv[]) {
   SetAbruptEndHandler(EndRunAtOnce);
 
   TMyScrnSavApp application(AppName);
-  TWindow screen(nullptr, "box_probe");
-  screen.Attr.Style = WS_POPUP;
-  screen.Attr.W = 640;
-  screen.Attr.H = 480;
-  if (!screen.Create()) return 3;
-  application.SetHostParent(&screen);
   if (bitmap) {
     SignalWhenTheBoxIsOpen();
     TBitmap::FailNext(1);
   }
-  auto* window = new TMyScrnSavWindow(&screen, AppName, nullptr);
-  application.SetMainWindow(window);
-  if (!window->Create()) return 3;
+  THeadlessSaver saver(application, TSize(640, 480));
+  if (!saver.GetError().empty()) return 3;
   const std::string state = SaverFolderFile("default.tmr");
   std::filesystem::copy_file(state, state + ".start", std::filesystem::copy_options::overwrite_existing);
 
-  for (int frame = 0; frame < 20; ++frame) window->AnimateScreen();
-  window->GetSim()->bodies[1].theta = INFINITY;
+  for (int frame = 0; frame < 20; ++frame) saver.Step();
+  saver.GetWindow().GetSim()->bodies[1].theta = INFINITY;
   SignalWhenTheBoxIsOpen();
-  window->AnimateScreen();
+  saver.Step();
   std::fprintf(stderr, "box_probe: the step did not fail\n");
   return 4;
 }

@@ -20,10 +20,10 @@
 #include <vector>
 
 #include "allocation_counter.h"
+#include "headless_saver.h"
 #include "offscreen_screen.h"
 #include "option_numbers.h"
-#include "owlscrn25.h"
-#include "program_entry.h"
+#include "option_table.h"
 #include "random.h"
 #include "shm_put.h"
 
@@ -46,20 +46,22 @@ struct TOptions {
 };
 
 bool ParseArguments(int argc, char* argv[], TOptions& options) {
-  for (int i = 1; i + 1 < argc; i += 2) {
-    const std::string option = argv[i];
-    const char* value = argv[i + 1];
-    int width = 0, height = 0;
-    if (option == "--platform" && (!std::strcmp(value, "offscreen") || !std::strcmp(value, "xcb"))) {
-      options.X11 = value[0] == 'x';
-    } else if (option == "--size" && ParseSize(value, width, height)) {
-      options.Size = TSize(width, height);
-    } else if (!(option == "--iterations" && ParseLong(value, 5, 100000, options.Iterations)) &&
-               !(option == "--fps-seconds" && ParseLong(value, 0, 600, options.FpsSeconds))) {
-      return false;
-    }
-  }
-  return argc % 2 == 1;
+  const TOption table[] = {
+      {"platform", true,
+       [&](const std::string& value) {
+         options.X11 = value == "xcb";
+         return options.X11 || value == "offscreen";
+       }},
+      {"size", true,
+       [&](const std::string& value) { return ParseSize(value.c_str(), options.Size.cx, options.Size.cy); }},
+      {"iterations", true,
+       [&](const std::string& value) { return ParseLong(value.c_str(), 5, 100000, options.Iterations); }},
+      {"fps-seconds", true,
+       [&](const std::string& value) { return ParseLong(value.c_str(), 0, 600, options.FpsSeconds); }},
+  };
+  // The usage says what each option takes.
+  std::string error;
+  return ReadOptions(table, TOptionTexts{}, argc, argv, error) == TOptionError::NoError;
 }
 
 double Microseconds(Clock::duration span) { return std::chrono::duration<double, std::micro>(span).count(); }
@@ -123,24 +125,162 @@ int Fail(const char* why) {
   return 1;
 }
 
-int Measure(const TOptions& options, char* program) {
-  const TSize size = options.Size;
-  const QTemporaryDir work;
-  if (!work.isValid()) return Fail("cannot make a scratch folder");
-  // The saver's settings and final state go to a scratch folder, never the user's.
+// The display, made ready before Qt starts: Qt's off-screen screen of the size asked for, or the X
+// display. The saver's settings and final state go to a scratch folder, never the user's. Empty, or
+// why it cannot be.
+std::string PrepareDisplay(const TOptions& options, const QTemporaryDir& work) {
+  if (!work.isValid()) return "cannot make a scratch folder";
   setenv("XDG_CONFIG_HOME", work.filePath("config").toStdString().c_str(), 1);
   if (options.X11) {
-    if (!std::getenv("DISPLAY")) return Fail("--platform xcb needs DISPLAY");
+    if (!std::getenv("DISPLAY")) return "--platform xcb needs DISPLAY";
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-  } else if (!PrepareOffscreenScreen(work, size.cx, size.cy, "bench")) {
-    return Fail("cannot prepare the off-screen screen");
+  } else if (!PrepareOffscreenScreen(work, options.Size.cx, options.Size.cy, "bench")) {
+    return "cannot prepare the off-screen screen";
   }
+  return {};
+}
+
+// The window must be on the screen, at its full size, before a frame counts; null when it never is.
+QWindow* ShowSaver(TUnpacedApp& application, TMyScrnSavWindow& window, TSize size) {
+  window.ShowWindow(SW_SHOW);
+  const auto showLimit = Clock::now() + std::chrono::seconds(10);
+  while (Clock::now() < showLimit) {
+    application.PumpWaitingMessages();
+    QWindow* shown = SaverQWindow();
+    if (shown && shown->isExposed() && TSize(shown->width(), shown->height()) == size) return shown;
+  }
+  return nullptr;
+}
+
+// The saver window's frames timed against the plain copy and, on X, the shared-memory put.
+class TBench {
+ public:
+  TBench(const TOptions& options, TUnpacedApp& application, Display* display)
+      : Options(options), Application(application), Connection(display) {}
+
+  // Makes the saver window, measures and ends it. Empty, or why the run could not be measured.
+  std::string Run() {
+    const std::string problem = MeasureWindow();
+    Saver.reset();
+    if (problem.empty() && Closed) return "the saver window closed during the run (input on the display?)";
+    return problem;
+  }
+
+  void PrintRow() const {
+    const double frameUs = Median(Frames), copyUs = Median(Copies);
+    std::string putText = "-", putRatio = "-", allocationText = "-";
+    char number[16];
+    if (Options.X11) {
+      const double putUs = Median(Puts);
+      putText = std::to_string(static_cast<long>(putUs + 0.5));
+      std::snprintf(number, sizeof number, "%.2f", frameUs / putUs);
+      putRatio = number;
+    }
+    if (allocation_counter::enabled && !Frames.empty()) {
+      std::snprintf(number, sizeof number, "%.1f",
+                    static_cast<double>(FrameAllocations) / static_cast<double>(Frames.size()));
+      allocationText = number;
+    }
+    const std::string sizeText = std::to_string(Options.Size.cx) + "x" + std::to_string(Options.Size.cy);
+    std::printf("%-9s %-9s  %9.0f %9.0f %6.2f  %9s %6s  %7s %8.1f\n", Options.X11 ? "xcb" : "offscreen",
+                sizeText.c_str(), frameUs, copyUs, frameUs / copyUs, putText.c_str(), putRatio.c_str(),
+                allocationText.c_str(), Fps);
+  }
+
+ private:
+  std::string MeasureWindow() {
+    Saver.emplace(Application, std::nullopt);
+    if (!Saver->GetError().empty()) return Saver->GetError();
+    QWindow* shown = ShowSaver(Application, Saver->GetWindow(), Options.Size);
+    if (!shown) return "the saver window did not come up full screen";
+    if (std::string problem = MeasureBlocks(*shown); !problem.empty()) return problem;
+    MeasureUnpaced();
+    return {};
+  }
+
+  // One frame as the message loop makes it: the step, then the pump that delivers what it flushed;
+  // on X a round trip, so the server has put the picture, not just queued it.
+  void Frame() {
+    Saver->Step();
+    Application.PumpWaitingMessages();
+    if (Connection) XSync(Connection, False);
+    if (!Saver->GetWindow().GetHandle()) Closed = true;
+  }
+
+  std::string MeasureBlocks(QWindow& shown) {
+    for (int i = 0; i < 4 + WarmupFrames && !Closed; ++i) Frame();
+    std::vector<unsigned char> copySource(ReferenceBytes, 0), copyTarget(ReferenceBytes, 0), putSource;
+    std::optional<TShmPut> put;
+    if (Options.X11) {
+      putSource.assign(static_cast<std::size_t>(Options.Size.cx) * static_cast<std::size_t>(Options.Size.cy) * 4, 0);
+      put.emplace(shown.winId(), Options.Size);
+      if (!put->IsReady()) return "no shared-memory put on this display";
+      for (int i = 0; i < 3; ++i) put->CopyAndPut(putSource.data());
+    }
+    for (int i = 0; i < 3; ++i) std::memcpy(copyTarget.data(), copySource.data(), ReferenceBytes);
+
+    // In alternating blocks, so that all three see the same machine over the run, while frames follow
+    // one another as in the saver: a copy between every two frames would leave each frame to start
+    // on caches emptied by a picture's worth of bytes, which the saver's frames never do.
+    const long block = std::max(1L, Options.Iterations / 10);
+    for (long done = 0; done < Options.Iterations && !Closed; done += block) {
+      const long count = std::min(block, Options.Iterations - done);
+      Time(count, Copies, [&] {
+        std::memcpy(copyTarget.data(), copySource.data(), ReferenceBytes);
+        Touch(copyTarget.data());
+      });
+      const std::size_t allocationsBefore = allocation_counter::count;
+      Time(count, Frames, [&] { Frame(); });
+      FrameAllocations += allocation_counter::count - allocationsBefore;
+      if (!put) continue;
+      Time(count, Puts, [&] { put->CopyAndPut(putSource.data()); });
+      // The puts drew over the saver's window behind Qt's back; the window hears of it as of anything
+      // else that covers it, and the next frame copies it whole.
+      Saver->GetWindow().Invalidate(false);
+      Application.PumpWaitingMessages();
+    }
+    return {};
+  }
+
+  void MeasureUnpaced() {
+    if (Closed || Options.FpsSeconds <= 0) return;
+    const auto start = Clock::now();
+    const long count = Application.RunFor(Saver->GetWindow(), static_cast<double>(Options.FpsSeconds), [&] {
+      if (Connection) XSync(Connection, False);
+    });
+    Fps = static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - start).count();
+    if (!Saver->GetWindow().GetHandle()) Closed = true;
+  }
+
+  // Runs `work` `count` times while the window stands, adding each run's microseconds to `times`.
+  template <class Work>
+  void Time(long count, std::vector<double>& times, Work&& work) {
+    for (long i = 0; i < count && !Closed; ++i) {
+      const auto start = Clock::now();
+      work();
+      times.push_back(Microseconds(Clock::now() - start));
+    }
+  }
+
+  const TOptions& Options;
+  TUnpacedApp& Application;
+  Display* Connection;
+  std::optional<THeadlessSaver> Saver;
+  bool Closed = false;
+  std::vector<double> Frames, Copies, Puts;
+  std::size_t FrameAllocations = 0;
+  double Fps = 0;
+};
+
+int Measure(const TOptions& options, char* program) {
+  const QTemporaryDir work;
+  if (const std::string problem = PrepareDisplay(options, work); !problem.empty()) return Fail(problem.c_str());
 
   int qtArgc = 1;
   qInstallMessageHandler(QuietWarnings<ToolName>);
   QApplication qt(qtArgc, &program);
   QScreen* screen = QGuiApplication::primaryScreen();
-  if (!screen || TSize(screen->size().width(), screen->size().height()) != size) {
+  if (!screen || TSize(screen->size().width(), screen->size().height()) != options.Size) {
     return Fail("the screen is not of the size asked for");
   }
   Display* display = nullptr;
@@ -159,112 +299,12 @@ int Measure(const TOptions& options, char* program) {
   set_fixed_random_seed(Seed);
 
   TUnpacedApp application;
-  auto* window = new TMyScrnSavWindow(nullptr, AppName, nullptr);
-  application.SetMainWindow(window);
-  if (!window->Create()) return Fail("cannot create the saver window");
-  window->ShowWindow(SW_SHOW);
-
-  // The window must be on the screen before a frame counts.
-  const auto showLimit = Clock::now() + std::chrono::seconds(10);
-  QWindow* shown = nullptr;
-  while (Clock::now() < showLimit) {
-    application.PumpWaitingMessages();
-    shown = SaverQWindow();
-    if (shown && shown->isExposed() && TSize(shown->width(), shown->height()) == size) break;
-    shown = nullptr;
-  }
-  if (!shown) return Fail("the saver window did not come up full screen");
-
-  // One frame as the message loop makes it: the step, then the pump that delivers what it flushed;
-  // on X a round trip, so the server has put the picture, not just queued it.
-  bool closed = false;
-  const auto frame = [&] {
-    window->AnimateScreen();
-    application.PumpWaitingMessages();
-    if (display) XSync(display, False);
-    if (!window->GetHandle()) closed = true;
-  };
-  for (int i = 0; i < 4 + WarmupFrames && !closed; ++i) frame();
-
-  std::vector<unsigned char> copySource(ReferenceBytes, 0), copyTarget(ReferenceBytes, 0), putSource;
-  std::optional<TShmPut> put;
-  if (options.X11) {
-    putSource.assign(static_cast<std::size_t>(size.cx) * static_cast<std::size_t>(size.cy) * 4, 0);
-    put.emplace(shown->winId(), size);
-    if (!put->IsReady()) return Fail("no shared-memory put on this display");
-    for (int i = 0; i < 3; ++i) put->CopyAndPut(putSource.data());
-  }
-  for (int i = 0; i < 3; ++i) std::memcpy(copyTarget.data(), copySource.data(), ReferenceBytes);
-
-  // In alternating blocks, so that all three see the same machine over the run, while frames follow
-  // one another as in the saver: a copy between every two frames would leave each frame to start
-  // on caches emptied by a picture's worth of bytes, which the saver's frames never do.
-  std::vector<double> frames, copies, puts;
-  std::size_t frameAllocations = 0;
-  const long block = std::max(1L, options.Iterations / 10);
-  for (long done = 0; done < options.Iterations && !closed; done += block) {
-    const long count = std::min(block, options.Iterations - done);
-    for (long i = 0; i < count; ++i) {
-      const auto start = Clock::now();
-      std::memcpy(copyTarget.data(), copySource.data(), ReferenceBytes);
-      Touch(copyTarget.data());
-      copies.push_back(Microseconds(Clock::now() - start));
-    }
-    const std::size_t allocationsBefore = allocation_counter::count;
-    for (long i = 0; i < count && !closed; ++i) {
-      const auto start = Clock::now();
-      frame();
-      frames.push_back(Microseconds(Clock::now() - start));
-    }
-    frameAllocations += allocation_counter::count - allocationsBefore;
-    for (long i = 0; put && i < count; ++i) {
-      const auto start = Clock::now();
-      put->CopyAndPut(putSource.data());
-      puts.push_back(Microseconds(Clock::now() - start));
-    }
-    if (put) {
-      // The puts drew over the saver's window behind Qt's back; the window hears of it as of anything
-      // else that covers it, and the next frame copies it whole.
-      window->Invalidate(false);
-      application.PumpWaitingMessages();
-    }
-  }
-  put.reset();
-
-  double fps = 0;
-  if (!closed && options.FpsSeconds > 0) {
-    const auto start = Clock::now();
-    const long count = application.RunFor(*window, static_cast<double>(options.FpsSeconds), [&] {
-      if (display) XSync(display, False);
-    });
-    fps = static_cast<double>(count) / std::chrono::duration<double>(Clock::now() - start).count();
-    if (!window->GetHandle()) closed = true;
-  }
-  window->Destroy(0);
-  application.SetMainWindow(nullptr);
-  delete window;
+  TBench bench(options, application, display);
+  const std::string problem = bench.Run();
   SetMessageBoxHook({});
-  if (closed) return Fail("the saver window closed during the run (input on the display?)");
+  if (!problem.empty()) return Fail(problem.c_str());
   if (boxShown) return Fail("the saver window reported an error during the run");
-
-  const double frameUs = Median(frames), copyUs = Median(copies);
-  std::string putText = "-", putRatio = "-", allocationText = "-";
-  if (options.X11) {
-    const double putUs = Median(puts);
-    putText = std::to_string(static_cast<long>(putUs + 0.5));
-    char ratio[16];
-    std::snprintf(ratio, sizeof ratio, "%.2f", frameUs / putUs);
-    putRatio = ratio;
-  }
-  if (allocation_counter::enabled && !frames.empty()) {
-    char text[16];
-    std::snprintf(text, sizeof text, "%.1f", static_cast<double>(frameAllocations) / static_cast<double>(frames.size()));
-    allocationText = text;
-  }
-  const std::string sizeText = std::to_string(size.cx) + "x" + std::to_string(size.cy);
-  std::printf("%-9s %-9s  %9.0f %9.0f %6.2f  %9s %6s  %7s %8.1f\n", options.X11 ? "xcb" : "offscreen",
-              sizeText.c_str(), frameUs, copyUs, frameUs / copyUs, putText.c_str(), putRatio.c_str(),
-              allocationText.c_str(), fps);
+  bench.PrintRow();
   return 0;
 }
 

@@ -8,15 +8,15 @@
 #include <optional>
 #include <string>
 
+#include "headless_saver.h"
 #include "option_numbers.h"
-#include "owlscrn25.h"
-#include "program_entry.h"
-#include "settings.h"
+#include "option_table.h"
 #include "profile.h"
 #include "progress_bar.h"
 #include "random.h"
 #include "render_system.h"
 #include "saver_files.h"
+#include "settings.h"
 
 namespace {
 
@@ -43,7 +43,8 @@ void Usage(std::FILE* stream) {
       "  --seed S       seed the random start, for a reproducible picture\n"
       "  --out PICTURE  write the picture here (.bmp or .png); default: tmp.bmp where Enter writes it\n"
       "  --reinit-frames N  start afresh every N frames, as the reinit timer does (default: never)\n"
-      "  --memory N     every N frames, print the memory (and on Windows the GDI and USER objects) held\n",
+      "  --memory N     every N frames, print the memory (and on Windows the GDI and USER objects) held\n"
+      "Each option may also be written with one dash, and with its value after '=' (--frames=600).\n",
       stream);
 }
 
@@ -57,68 +58,58 @@ bool EndsWith(const std::string& text, const char* suffix) {
   return true;
 }
 
-// Returns 0 to go on, else the exit code.
+// A whole number from `lowest` to MaxFrames into `field`.
+auto Count(long lowest, long& field) {
+  return [lowest, &field](const std::string& value) { return ParseLong(value.c_str(), lowest, MaxFrames, field); };
+}
+
+// Returns 0 to go on, else the exit code; -1 when the usage was asked for.
 int ParseArguments(int argc, char* argv[], TOptions& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      Usage(stdout);
-      return -1;
-    }
-    if (i + 1 >= argc) {
-      std::fprintf(stderr, "tesmar-render: %s needs a value\n", option.c_str());
-      Usage(stderr);
-      return 2;
-    }
-    const char* value = argv[++i];
-    if (option == "--size") {
-      if (!ParseSize(value, options.Width, options.Height)) {
-        std::fprintf(stderr, "tesmar-render: --size takes WxH with each side from %d to %d, not \"%s\"\n", MinSide,
-                     MaxSide, value);
-        return 2;
-      }
-    } else if (option == "--frames") {
-      if (!ParseLong(value, 0, MaxFrames, options.Frames)) {
-        std::fprintf(stderr, "tesmar-render: --frames takes a number from 0 to %ld, not \"%s\"\n", MaxFrames, value);
-        return 2;
-      }
-    } else if (option == "--reinit-frames") {
-      if (!ParseLong(value, 1, MaxFrames, options.ReinitFrames)) {
-        std::fprintf(stderr, "tesmar-render: --reinit-frames takes a number from 1 to %ld, not \"%s\"\n", MaxFrames,
-                     value);
-        return 2;
-      }
-    } else if (option == "--memory") {
-      if (!ParseLong(value, 1, MaxFrames, options.MemoryEvery)) {
-        std::fprintf(stderr, "tesmar-render: --memory takes a number from 1 to %ld, not \"%s\"\n", MaxFrames, value);
-        return 2;
-      }
-    } else if (option == "--seed") {
-      unsigned seed = 0;
-      if (!ParseUnsigned32(value, seed)) {
-        std::fprintf(stderr, "tesmar-render: --seed takes a number from 0 to 4294967295, not \"%s\"\n", value);
-        return 2;
-      }
-      options.Seed = seed;
-    } else if (option == "--param") {
-      if (!*value || std::strlen(value) >= ParamFileSize) {
-        std::fprintf(stderr, "tesmar-render: --param takes a file name of 1 to %zu characters\n", ParamFileSize - 1);
-        return 2;
-      }
-      options.ParamFile = value;
-    } else if (option == "--out") {
-      options.Out = value;
-      if (!EndsWith(*options.Out, ".bmp") && !EndsWith(*options.Out, ".png")) {
-        std::fprintf(stderr, "tesmar-render: --out takes a .bmp or .png file, not \"%s\"\n", value);
-        return 2;
-      }
-    } else {
-      std::fprintf(stderr, "tesmar-render: unknown option %s\n", option.c_str());
-      Usage(stderr);
-      return 2;
-    }
+  bool help = false;
+  const auto askHelp = [&help](const std::string&) { return help = true; };
+  const std::string frames = std::to_string(MaxFrames);
+  const TOption table[] = {
+      {"help", false, askHelp},
+      {"h", false, askHelp},
+      {"size", true, [&](const std::string& value) { return ParseSize(value.c_str(), options.Width, options.Height); },
+       "--size takes WxH with each side from " + std::to_string(MinSide) + " to " + std::to_string(MaxSide) +
+           ", not \"{}\""},
+      {"frames", true, Count(0, options.Frames), "--frames takes a number from 0 to " + frames + ", not \"{}\""},
+      {"reinit-frames", true, Count(1, options.ReinitFrames),
+       "--reinit-frames takes a number from 1 to " + frames + ", not \"{}\""},
+      {"memory", true, Count(1, options.MemoryEvery), "--memory takes a number from 1 to " + frames + ", not \"{}\""},
+      {"seed", true,
+       [&](const std::string& value) {
+         unsigned seed = 0;
+         if (!ParseUnsigned32(value.c_str(), seed)) return false;
+         options.Seed = seed;
+         return true;
+       },
+       "--seed takes a number from 0 to 4294967295, not \"{}\""},
+      {"param", true,
+       [&](const std::string& value) {
+         if (value.empty() || value.size() >= ParamFileSize) return false;
+         options.ParamFile = value;
+         return true;
+       },
+       "--param takes a file name of 1 to " + std::to_string(ParamFileSize - 1) + " characters"},
+      {"out", true,
+       [&](const std::string& value) {
+         options.Out = value;
+         return EndsWith(value, ".bmp") || EndsWith(value, ".png");
+       },
+       "--out takes a .bmp or .png file, not \"{}\""},
+  };
+  constexpr TOptionTexts texts{"unknown option {}", "{} needs a value", "--{} takes no value"};
+  std::string error;
+  const TOptionError read = ReadOptions(table, texts, argc, argv, error);
+  if (read != TOptionError::NoError) {
+    std::fprintf(stderr, "tesmar-render: %s\n", error.c_str());
+    if (read != TOptionError::Refused) Usage(stderr);
+    return 2;
   }
-  return 0;
+  if (help) Usage(stdout);
+  return help ? -1 : 0;
 }
 
 // Where the engine reads and writes a parameter file of that name: the profile's own resolution.
@@ -141,6 +132,72 @@ bool WritePicture(const TBitmap& bitmap, const std::string& path) {
   return EndsWith(path, ".bmp") ? dib.WriteFile(path.c_str()) : WritePngFile(dib, path);
 }
 
+// Starts from the parameter file asked for and seeds the random start; 0 to go on, else the exit code.
+int PrepareStart(const TOptions& options) {
+  if (options.ParamFile) {
+    const std::string resolved = ResolvedParameterFile(options.ParamFile->c_str());
+    if (!std::filesystem::is_regular_file(resolved)) {
+      std::fprintf(stderr, "tesmar-render: no parameter file \"%s\"\n", options.ParamFile->c_str());
+      return 2;
+    }
+    SetStartFileOverride(options.ParamFile->c_str());
+  }
+  if (options.Seed) set_fixed_random_seed(*options.Seed);
+  return 0;
+}
+
+// Runs the frames, with the reinit timer and the memory samples the options ask for; returns the
+// seconds they took.
+double RunFrames(THeadlessSaver& saver, const TOptions& options) {
+  const auto start = std::chrono::steady_clock::now();
+  // The bar only where a person watches: standard error on a terminal.
+  TProgressBar progress(options.Frames, StandardErrorIsTerminal());
+  for (long frame = 1; frame <= options.Frames; ++frame) {
+    saver.Step();
+    if (options.ReinitFrames && frame % options.ReinitFrames == 0 && frame < options.Frames) saver.SendReinitTimer();
+    progress.Update(frame);
+    if (options.MemoryEvery && frame % options.MemoryEvery == 0) PrintResourceUse(frame);
+  }
+  progress.Finish(options.Frames);
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+struct TRunOutcome {
+  double Seconds = 0;
+  std::string Picture;
+  bool PictureWritten = false;
+  std::string FinalState;  // empty when it could not be written
+};
+
+// The picture where --out says, else where Enter writes it (whose failure shows a box).
+bool SavePicture(TMyScrnSavWindow& window, const TOptions& options, const bool& boxShown, std::string& picture) {
+  if (!options.Out) {
+    picture = SaverFolderFile("tmp.bmp");
+    window.SaveScreen();
+    return !boxShown;
+  }
+  picture = *options.Out;
+  if (WritePicture(*window.GetBitmap(), picture)) return true;
+  std::fprintf(stderr, "tesmar-render: cannot write %s\n", picture.c_str());
+  return false;
+}
+
+// The run's figures and files on standard output; returns the exit code.
+int Report(const TOptions& options, const TRunOutcome& outcome) {
+  const double seconds = outcome.Seconds;
+  std::printf("%ld frames of %dx%d in %.3f s: %.1f frames per second\n", options.Frames, options.Width, options.Height,
+              seconds, seconds > 0 ? static_cast<double>(options.Frames) / seconds : 0.0);
+  if (outcome.PictureWritten) {
+    std::printf("picture: %s\n", std::filesystem::absolute(outcome.Picture).string().c_str());
+  }
+  if (outcome.FinalState.empty()) {
+    std::fprintf(stderr, "tesmar-render: cannot write the final state to default.tmr\n");
+    return 1;
+  }
+  std::printf("final state: %s\n", std::filesystem::absolute(outcome.FinalState).string().c_str());
+  return outcome.PictureWritten ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -152,16 +209,7 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "tesmar-render: %s\n", system.GetError().c_str());
     return 1;
   }
-
-  if (options.ParamFile) {
-    const std::string resolved = ResolvedParameterFile(options.ParamFile->c_str());
-    if (!std::filesystem::is_regular_file(resolved)) {
-      std::fprintf(stderr, "tesmar-render: no parameter file \"%s\"\n", options.ParamFile->c_str());
-      return 2;
-    }
-    SetStartFileOverride(options.ParamFile->c_str());
-  }
-  if (options.Seed) set_fixed_random_seed(*options.Seed);
+  if (const int code = PrepareStart(options)) return code;
 
   // A box nobody can answer would stall the run: the error goes to standard error, and Retry/Cancel
   // boxes end the run as Cancel does.
@@ -172,70 +220,18 @@ int main(int argc, char* argv[]) {
     return IDCANCEL;
   });
 
-  // The application object only receives the speed setting; its command line is never read.
-  TMyScrnSavApp application(AppName);
-  // The saver runs as inside a host's window, a hidden one of the chosen size: its box takes that
-  // size, and it neither covers the screen nor hides the cursor nor claims the system's saver flag.
-  TWindow screen(nullptr, "tesmar-render");
-  screen.Attr.Style = WS_POPUP;
-  screen.Attr.W = options.Width;
-  screen.Attr.H = options.Height;
-  if (!screen.Create()) {
-    std::fprintf(stderr, "tesmar-render: cannot create a hidden window of %dx%d\n", options.Width, options.Height);
-    return 1;
-  }
-  application.SetHostParent(&screen);
-  auto* window = new TMyScrnSavWindow(&screen, AppName, nullptr);
-  application.SetMainWindow(window);
-  if (!window->Create()) {
-    std::fprintf(stderr, "tesmar-render: cannot create the saver window\n");
-    return 1;
-  }
-
-  const auto start = std::chrono::steady_clock::now();
-  // The bar only where a person watches: standard error on a terminal.
-  TProgressBar progress(options.Frames, StandardErrorIsTerminal());
-  for (long frame = 0; frame < options.Frames; ++frame) {
-    window->AnimateScreen();
-    // The timer's own message, through the window's response table, as the system would send it.
-    if (options.ReinitFrames && (frame + 1) % options.ReinitFrames == 0 && frame + 1 < options.Frames) {
-      TMessage timer{WM_TIMER, window->TimerId, 0, 0};
-      window->Dispatch(timer);
+  TRunOutcome outcome;
+  {
+    // The application object only receives the speed setting; its command line is never read.
+    TMyScrnSavApp application(AppName);
+    THeadlessSaver saver(application, TSize(options.Width, options.Height));
+    if (!saver.GetError().empty()) {
+      std::fprintf(stderr, "tesmar-render: %s\n", saver.GetError().c_str());
+      return 1;
     }
-    progress.Update(frame + 1);
-    if (options.MemoryEvery && (frame + 1) % options.MemoryEvery == 0) PrintResourceUse(frame + 1);
+    outcome.Seconds = RunFrames(saver, options);
+    outcome.PictureWritten = SavePicture(saver.GetWindow(), options, boxShown, outcome.Picture);
+    outcome.FinalState = saver.EndRun();
   }
-  progress.Finish(options.Frames);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-
-  int status = 0;
-  std::string picture;
-  if (options.Out) {
-    picture = *options.Out;
-    if (!WritePicture(*window->GetBitmap(), picture)) {
-      std::fprintf(stderr, "tesmar-render: cannot write %s\n", picture.c_str());
-      status = 1;
-    }
-  } else {
-    picture = SaverFolderFile("tmp.bmp");
-    window->SaveScreen();
-    if (boxShown) status = 1;
-  }
-
-  // As when the saver ends: the engine writes its final state, then the window goes.
-  const std::string finalState = window->EndRun();
-  window->Destroy(0);
-  application.SetMainWindow(nullptr);
-  delete window;
-  screen.Destroy(0);
-
-  std::printf("%ld frames of %dx%d in %.3f s: %.1f frames per second\n", options.Frames, options.Width,
-              options.Height, seconds, seconds > 0 ? static_cast<double>(options.Frames) / seconds : 0.0);
-  if (status == 0) std::printf("picture: %s\n", std::filesystem::absolute(picture).string().c_str());
-  if (finalState.empty()) {
-    std::fprintf(stderr, "tesmar-render: cannot write the final state to default.tmr\n");
-    return 1;
-  }
-  std::printf("final state: %s\n", std::filesystem::absolute(finalState).string().c_str());
-  return status;
+  return Report(options, outcome);
 }

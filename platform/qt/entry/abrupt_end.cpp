@@ -3,22 +3,18 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
-#include "owlscrn25.h"
+#include "program_start.h"
 
 void EndRunAtOnce(TAbruptEnd reason) {
-  const TApplication* application = GetApplicationObject();
-  auto* window = application ? dynamic_cast<TMyScrnSavWindow*>(application->GetMainWindow()) : nullptr;
-  const bool running = window && window->GetSim();
-  const std::string saved = running ? window->EndRun() : std::string();
+  const TRunEnd end = EndRunNow();
   if (reason == TAbruptEnd::Signal) {
     RaiseEndingSignal();
     std::_Exit(1);
   }
-  if (!saved.empty()) {
-    std::fprintf(stderr, "tesmar: the display went away; the final state is in %s\n", saved.c_str());
-  } else if (running) {
+  if (!end.SavedTo.empty()) {
+    std::fprintf(stderr, "tesmar: the display went away; the final state is in %s\n", end.SavedTo.c_str());
+  } else if (end.WasRunning) {
     std::fprintf(stderr, "tesmar: the display went away; the final state could not be written\n");
   } else {
     std::fprintf(stderr, "tesmar: the display went away\n");

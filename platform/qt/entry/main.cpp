@@ -1,31 +1,28 @@
-// The program's start on Linux: a screen-saver host's command line, or Qt's application object, the
-// arguments for GetCommandLineA and the program's own entry; then the ending signals and the display
-// going away. Without a display a mode that shows something says so and ends, instead of letting Qt abort.
+// The program's start on Linux: the start the program reads from its command line, Qt's platform for it,
+// Qt's application object and the arguments for GetCommandLineA, then the run, which the ending signals
+// and the display going away can end. Without a display a mode that shows something says so and ends,
+// instead of letting Qt abort.
 #include <QApplication>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "abrupt_end.h"
-#include "host_options.h"
 #include "linux_services.h"
-#include "owlscrn25.h"
-#include "program_entry.h"
+#include "program_start.h"
 #include "qt_signals.h"
 #include "xscreensaver_list.h"
 
 namespace {
 
-int AddToXscreensaver() {
+int AddToXscreensaver(const std::string& entry) {
   const char* home = std::getenv("HOME");
   if (!home || !*home) {
     std::fprintf(stderr, "tesmar: HOME is not set: cannot find ~/.xscreensaver\n");
     return 1;
   }
-  return AddToXscreensaverFile(std::string(home) + "/.xscreensaver", "/etc/X11/app-defaults/XScreenSaver",
-                               "tesmar --root");
+  return AddToXscreensaverFile(std::string(home) + "/.xscreensaver", "/etc/X11/app-defaults/XScreenSaver", entry);
 }
 
 bool Named(const char* variable) {
@@ -47,39 +44,36 @@ void StartupMessages(QtMsgType type, const QMessageLogContext& /*context*/, cons
 }  // namespace
 
 int main(int argc, char* argv[]) {
-  THostOptions host;
-  std::string error;
-  const THostCommand command = ReadHostCommandLine(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), host, error);
-  if (command == THostCommand::Error) {
-    std::fprintf(stderr, "tesmar: %s\n", error.c_str());
-    return 2;
+  const bool withoutDisplay = !Named("DISPLAY") && !Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM");
+  // The start may read the command line through GetCommandLineA before Qt exists.
+  SetProgramArguments(argc, argv);
+  const TProgramStart start = ReadProgramStart(argc, argv, withoutDisplay);
+  switch (start.Action) {
+    case TProgramStart::TAction::End:
+      if (!start.Message.empty()) std::fprintf(stderr, "tesmar: %s\n", start.Message.c_str());
+      return start.ExitCode;
+    case TProgramStart::TAction::NeedsDisplay:
+      std::fprintf(stderr,
+                   "tesmar: no display: set DISPLAY (X11) or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen to run "
+                   "without a screen\n");
+      return start.ExitCode;
+    case TProgramStart::TAction::AddToHostList:
+      return AddToXscreensaver(start.HostListEntry);
+    case TProgramStart::TAction::Run:
+      break;
   }
-  const bool hosted = command == THostCommand::Run;
-  if (hosted && host.AddToXscreensaver) return AddToXscreensaver();
-  if (hosted) {
+  if (start.FromHost) {
     // The hosts' windows are X11 windows, under a Wayland session too (through XWayland).
     if (!Named("DISPLAY")) {
       std::fprintf(stderr, "tesmar: no X11 display: set DISPLAY\n");
       return 1;
     }
     setenv("QT_QPA_PLATFORM", "xcb", 1);
-  }
-  // In a Wayland session the saver's windows are the compositor's own, not XWayland's, which put
-  // every window it manages on the focused output; X11 remains where Qt has no Wayland platform.
-  if (!hosted && Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "wayland;xcb", 1);
-  if (!Named("DISPLAY") && !Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) {
-    // Only the saver and the settings dialog show anything: the running check and the other modes
-    // end as they would with a display.
-    SetProgramArguments(argc, argv);
-    long parent = 0;
-    const int mode = ReadScrMode(GetCommandLineA(), parent);
-    if (IsSaverRunning()) return 0;
-    if (mode == ScrModeSave || mode == ScrModeConfigure) {
-      std::fprintf(stderr,
-                   "tesmar: no display: set DISPLAY (X11) or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen to run "
-                   "without a screen\n");
-      return 1;
-    }
+  } else if (Named("WAYLAND_DISPLAY") && !Named("QT_QPA_PLATFORM")) {
+    // In a Wayland session the saver's windows are the compositor's own, not XWayland's, which put
+    // every window it manages on the focused output; X11 remains where Qt has no Wayland platform.
+    setenv("QT_QPA_PLATFORM", "wayland;xcb", 1);
+  } else if (withoutDisplay) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
   }
   int code = 0;
@@ -92,7 +86,7 @@ int main(int argc, char* argv[]) {
     InstallEndingSignals();
     SetAbruptEndHandler(EndRunAtOnce);
     WatchDisplayConnection();
-    code = hosted ? HostMain(host) : OwlMain(argc, argv);
+    code = start.Run(argc, argv);
   }
   // The final state is saved by now; a run that a signal ended ends by that signal, which is how a
   // host expects its saver to stop.

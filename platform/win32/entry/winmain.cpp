@@ -4,8 +4,7 @@
 #include <string>
 
 #include "framework.h"
-
-int OwlMain(int argc, char* argv[]);
+#include "program_start.h"
 
 namespace {
 void report(const char* text) {
