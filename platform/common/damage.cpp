@@ -23,14 +23,15 @@ std::uint64_t NextSerial() {
   return ++last;
 }
 
-}  // namespace
-
+// The overlap of two boxes; empty (zero width or height) when there is none.
 TRect Intersection(const TRect& a, const TRect& b) {
   const TRect overlap(std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
                       std::min(a.bottom, b.bottom));
   if (overlap.right <= overlap.left || overlap.bottom <= overlap.top) return TRect();
   return overlap;
 }
+
+}  // namespace
 
 void TDamage::Add(const TRect& box) {
   if (All || box.right <= box.left || box.bottom <= box.top) return;
@@ -89,6 +90,10 @@ void AddDrawing(TDamage& damage, long long left, long long top, long long right,
 
 TBitmapChanges::TBitmapChanges() : Serial(NextSerial()) { Changed.AddAll(); }
 
+namespace {
+
+// The parts, in window pixels, that a copy must carry so that the window ends up as after a full copy;
+// false when only a full copy is sure to (another bitmap, window or request than last time).
 bool PlanCopy(const TBitmapChanges& bitmap, std::uintptr_t window, const TWindowContents& contents,
               const TCopyGeometry& geometry, TDamage& parts) {
   parts.Clear();
@@ -114,4 +119,48 @@ void NoteCopy(TBitmapChanges& bitmap, std::uintptr_t window, TWindowContents& co
   contents.Source = bitmap.Serial;
   contents.Geometry = geometry;
   contents.Repaint.Clear();
+}
+
+// The request clipped to the target and the source picture; empty when they do not meet.
+TRect ClippedArea(const TCopyGeometry& g) {
+  using Wide = long long;
+  const Wide left = std::max({Wide{g.X}, Wide{0}, Wide{g.X} - g.SourceX});
+  const Wide top = std::max({Wide{g.Y}, Wide{0}, Wide{g.Y} - g.SourceY});
+  const Wide right = std::min({Wide{g.X} + g.Width, Wide{g.TargetWidth}, Wide{g.X} - g.SourceX + g.SourceWidth});
+  const Wide bottom = std::min({Wide{g.Y} + g.Height, Wide{g.TargetHeight}, Wide{g.Y} - g.SourceY + g.SourceHeight});
+  if (right <= left || bottom <= top) return TRect();
+  return TRect(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right), static_cast<int>(bottom));
+}
+
+}  // namespace
+
+TCopyPlan PlanBlockCopy(const TCopyGeometry& geometry, const TCopyEnds& ends) {
+  TCopyPlan plan;
+  plan.Area = ClippedArea(geometry);
+  if (plan.Area.Width() <= 0) return plan;
+  TDamage parts;
+  if (ends.Source && ends.Contents && PlanCopy(*ends.Source, ends.Window, *ends.Contents, geometry, parts)) {
+    plan.Whole = false;
+    for (const TRect& part : parts) {
+      const TRect inside = Intersection(part, plan.Area);
+      if (inside.Width() > 0) plan.Parts[plan.Count++] = inside;
+    }
+  } else {
+    plan.Parts[plan.Count++] = plan.Area;
+  }
+  return plan;
+}
+
+void NoteBlockCopy(const TCopyGeometry& geometry, const TCopyPlan& plan, const TCopyEnds& ends, bool copied) {
+  if (ends.Contents) {
+    if (!copied) {
+      ends.Contents->Source = 0;
+    } else if (ends.Source) {
+      NoteCopy(*ends.Source, ends.Window, *ends.Contents, geometry);
+    } else {
+      // Another window's picture or a context's own: nothing to count against later copies.
+      ends.Contents->Repaint.Add(plan.Area);
+    }
+  }
+  if (ends.Target) ends.Target->Changed.Add(plan.Area);
 }

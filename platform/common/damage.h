@@ -69,12 +69,33 @@ struct TWindowContents {
   TDamage Repaint;  // window pixels
 };
 
-// The parts, in window pixels, that a copy must carry so that the window ends up as after a full copy;
-// false when only a full copy is sure to (another bitmap, window or request than last time).
-bool PlanCopy(const TBitmapChanges& bitmap, std::uintptr_t window, const TWindowContents& contents,
-              const TCopyGeometry& geometry, TDamage& parts);
-// Records that the window now holds the bitmap's copy through that request.
-void NoteCopy(TBitmapChanges& bitmap, std::uintptr_t window, TWindowContents& contents, const TCopyGeometry& geometry);
+// What a block copy joins, for the bookkeeping of changes: a member stays null (0) where that side is
+// not a bitmap (not a window).
+struct TCopyEnds {
+  TBitmapChanges* Source = nullptr;     // the source bitmap's changes
+  std::uintptr_t Window = 0;            // the target window's key, never reused by another window
+  TWindowContents* Contents = nullptr;  // what the target window holds
+  TBitmapChanges* Target = nullptr;     // the target bitmap's changes
+};
 
-// The overlap of two boxes; empty (zero width or height) when there is none.
-TRect Intersection(const TRect& a, const TRect& b);
+// The rectangles a block copy carries, in target pixels.
+struct TCopyPlan {
+  TRect Area;         // the request clipped to both pictures; empty where they do not meet
+  bool Whole = true;  // the parts are the whole Area, not only what the window lacks of it
+  std::array<TRect, TDamage::Capacity> Parts{};
+  int Count = 0;
+
+  bool IsEmpty() const { return Count == 0; }
+  const TRect* begin() const { return Parts.data(); }
+  const TRect* end() const { return Parts.data() + Count; }
+};
+
+// Clips the request to both pictures (in 64 bits, so that no offset can overflow). A bitmap copied to
+// the window it was last copied to, with the same request, carries only what changed on either side
+// since: what its drawing changed and what the window lost. Anything else is copied whole.
+TCopyPlan PlanBlockCopy(const TCopyGeometry& geometry, const TCopyEnds& ends);
+
+// Records what the copy through that plan left: a window holds the source bitmap's copy (or, from
+// anything else, lost the area), a target bitmap changed in the area. After a failed copy what reached
+// a window is not known, so its next copy goes whole.
+void NoteBlockCopy(const TCopyGeometry& geometry, const TCopyPlan& plan, const TCopyEnds& ends, bool copied);

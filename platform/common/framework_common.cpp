@@ -1,5 +1,6 @@
 // The parts of the framework that are the same on every platform: dispatch through the response
-// tables, the application's run and message loop, the dialogs' OK and Cancel, the file-dialog data.
+// tables, the windows' shared members and message box, the application's run and message loop.
+// The dialogs' shared members are in dialogs.cpp.
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -33,16 +34,6 @@ const TResponseTable& TWindow::ResponseTable() {
 
 const TResponseTable& TFrameWindow::ResponseTable() {
   static const TResponseTable table{nullptr, 0, &TWindow::ResponseTable()};
-  return table;
-}
-
-const TResponseTable& TDialog::ResponseTable() {
-  static const TResponseEntry entries[] = {
-      RespondCommand<&TDialog::CmOk>(IDOK),
-      RespondCommand<&TDialog::CmCancel>(IDCANCEL),
-      Respond<&TDialog::CmCancel>(WM_CLOSE),
-  };
-  static const TResponseTable table{entries, std::size(entries), &TWindow::ResponseTable()};
   return table;
 }
 
@@ -83,6 +74,13 @@ void TWindow::SetupWindow() {}
 
 void TWindow::CleanupWindow() {}
 
+// Without a window the system would post to the thread's queue, where no window receives it.
+bool TWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+  return Handle && ::PostMessageA(Handle, message, wParam, lParam) != FALSE;
+}
+
+bool TWindow::KillTimer(UINT timerId) { return Handle && ::KillTimer(Handle, timerId) != FALSE; }
+
 int TWindow::MessageBox(const char* text, const char* caption, UINT type) {
   if (!text) text = "";
   if (!caption) caption = GetApplication() ? GetApplication()->GetName() : "";
@@ -107,28 +105,6 @@ TFrameWindow::TFrameWindow(HWND existing, TModule* module) : TWindow(existing, m
 TFrameWindow::~TFrameWindow() = default;
 
 void TFrameWindow::SetupWindow() { TWindow::SetupWindow(); }
-
-// --- dialogs ----------------------------------------------------------------------------------
-
-void TDialog::CmOk() { CloseWindow(IDOK); }
-
-// Ends the dialog without going through CloseWindow, so a derived dialog stores nothing.
-void TDialog::CmCancel() { TDialog::CloseWindow(IDCANCEL); }
-
-TOpenSaveDialog::TData::TData(DWORD flags, const char* filter, char* customFilter, const char* initialDir,
-                              const char* defaultExtension, int maxPath, int filterIndex)
-    : Flags(flags),
-      Filter(filter ? filter : ""),
-      CustomFilter(customFilter),
-      InitialDir(initialDir ? initialDir : ""),
-      DefaultExtension(defaultExtension ? defaultExtension : ""),
-      FilterIndex(filterIndex),
-      MaxPath(maxPath > 0 ? maxPath : MAX_PATH),
-      FileName(new char[static_cast<std::size_t>(MaxPath)]) {
-  FileName[0] = '\0';
-}
-
-TOpenSaveDialog::TData::~TData() { delete[] FileName; }
 
 // --- application ------------------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 // Drawing contexts, pens, brushes, off-screen bitmaps and bitmap files.
-// TDC is the interface the engine paints through; each back end supplies the device contexts.
+// TDC is the interface the engine paints through; each back end supplies the device contexts (the
+// members it defines are listed in system_api.h).
 #pragma once
 
 #include <cstdint>
@@ -131,8 +132,9 @@ class TBitmap {
   TState& GetState() const { return *State; }
 
  private:
-  // Whether this bitmap is one that FailNext asked to fail; counts it off.
-  static bool ForcedToFail();
+  // What a bitmap of that size fails with before a back end makes it: TDrawingError for a size below
+  // a pixel, std::bad_alloc when FailNext asked for the failure (which counts it off).
+  static void CheckRequest(int width, int height);
   std::unique_ptr<TState> State;
 };
 

@@ -1,5 +1,6 @@
 // The application, window and dialog framework: message loop, response tables, dialogs, file dialog.
-// Declared once here; platform/qt and platform/win32 each implement the back-end members.
+// Declared once here; platform/qt and platform/win32 each implement the back-end members, which
+// system_api.h lists.
 #pragma once
 
 #include <cstddef>

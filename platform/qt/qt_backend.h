@@ -2,6 +2,7 @@
 // the widget behind every window, and the translation of Qt's events into window messages.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QPointer>
 #include <QRegion>
@@ -37,6 +38,10 @@ HWND DesktopHandle();
 
 // Raises and activates a top-level window (off-screen platforms have no stacking to change).
 void BringToFront(QWidget& window);
+
+// The background a window class's brush asks for: a colour, or an invalid colour for a hollow brush
+// (qt_desktop.cpp, beside the stock objects).
+QColor ClassBackground(HBRUSH brush);
 
 // --- windows of other programs (qt_host_window.cpp) ---------------------------------------------
 bool IsForeignWindow(HWND handle);
@@ -98,12 +103,14 @@ bool InModalDialog();
 // Fills `message` with the window message that the event stands for; false when it stands for none.
 // Positions come out in device pixels of the widget's client area.
 bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message);
-// The Windows virtual-key code of a key event; 0xFF for keys Windows has no code for.
+// What VirtualKey gives for a key Windows has no code for (a code no key of Windows has).
+constexpr UINT UnmappedKey = 0xFF;
+// The Windows virtual-key code of a key event, or UnmappedKey.
 UINT VirtualKey(const QKeyEvent& event);
 // Starts posting WM_ACTIVATEAPP to every window when the application gains or loses activation.
 void WatchApplicationState();
 
-// --- the widget behind a window ---------------------------------------------------------------
+// --- the widget behind a window (qt_window_widget.cpp; its picture: qt_backing_picture.cpp) ------
 struct TControl {
   int Id = 0;
   int Group = 0;      // controls between two WS_GROUP controls share a group

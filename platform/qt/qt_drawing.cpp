@@ -110,7 +110,7 @@ struct TDeviceDC::TState {
     return QColor(color.Red(), color.Green(), color.Blue());
   }
 
-  bool HasPen() const { return Pen.GetStyle() != 5 /* PS_NULL */ && Pen.GetColor() != TColor::Transparent; }
+  bool HasPen() const { return Pen.GetStyle() != PS_NULL && Pen.GetColor() != TColor::Transparent; }
   int PenWidth() const { return std::max(1, Pen.GetWidth()); }
 
   void ApplyTools(QPainter& painter, bool line) {
@@ -121,10 +121,10 @@ struct TDeviceDC::TState {
       pen.setCapStyle(PenWidth() > 1 && line ? Qt::RoundCap : Qt::SquareCap);
       pen.setJoinStyle(PenWidth() > 1 && line ? Qt::RoundJoin : Qt::MiterJoin);
       switch (Pen.GetStyle()) {
-        case 1: pen.setStyle(Qt::DashLine); break;
-        case 2: pen.setStyle(Qt::DotLine); break;
-        case 3: pen.setStyle(Qt::DashDotLine); break;
-        case 4: pen.setStyle(Qt::DashDotDotLine); break;
+        case PS_DASH: pen.setStyle(Qt::DashLine); break;
+        case PS_DOT: pen.setStyle(Qt::DotLine); break;
+        case PS_DASHDOT: pen.setStyle(Qt::DashDotLine); break;
+        case PS_DASHDOTDOT: pen.setStyle(Qt::DashDotDotLine); break;
         default: break;
       }
       painter.setPen(pen);
@@ -138,7 +138,7 @@ struct TDeviceDC::TState {
     }
     switch (Rop) {
       case R2_NOT: painter.setCompositionMode(QPainter::RasterOp_NotDestination); break;
-      case 7 /* R2_XORPEN */: painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
+      case R2_XORPEN: painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination); break;
       default: painter.setCompositionMode(QPainter::CompositionMode_SourceOver); break;
     }
   }
@@ -232,7 +232,7 @@ int TDeviceDC::SetROP2(int mode) {
   switch (mode) {
     case R2_BLACK:
     case R2_NOT:
-    case 7:  // R2_XORPEN
+    case R2_XORPEN:
     case R2_COPYPEN:
     case R2_WHITE: {
       const int previous = State->Rop;
@@ -340,10 +340,65 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
   return true;
 }
 
-// Straight row copies of what both pictures hold; into a window on the screen they go straight to the
-// backing store that Qt puts on the display. A bitmap copied to the window it was last copied to, with
-// the same request, carries only what changed on either side since: what its drawing changed and what
-// the window lost. Anything else is copied whole.
+namespace {
+
+QRegion RegionOf(const TCopyPlan& plan) {
+  QRegion region;
+  for (const TRect& part : plan) region += QRect(part.left, part.top, part.Width(), part.Height());
+  return region;
+}
+
+// Straight row copies of the region's pixels. The pictures' rows are reached through their first byte:
+// a row look-up per row costs a detach check each.
+void CopyRows(QImage& target, const QImage& from, const TCopyGeometry& g, const QRegion& region) {
+  // Within one picture, copy from the far end when the area moves down.
+  const bool upward = &target == &from && g.Y > g.SourceY;
+  uchar* const targetBits = target.bits();
+  const uchar* const fromBits = from.constBits();
+  const auto targetStride = static_cast<std::size_t>(target.bytesPerLine());
+  const auto fromStride = static_cast<std::size_t>(from.bytesPerLine());
+  for (const QRect& rect : region) {
+    const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
+    const long long fromColumn = static_cast<long long>(rect.x()) - g.X + g.SourceX;
+    for (int i = 0; i < rect.height(); ++i) {
+      const long long row = upward ? rect.y() + rect.height() - 1 - i : rect.y() + i;
+      const long long fromRow = row - g.Y + g.SourceY;
+      uchar* to = targetBits + static_cast<std::size_t>(row) * targetStride + static_cast<std::size_t>(rect.x()) * 4;
+      const uchar* fromPixels =
+          fromBits + static_cast<std::size_t>(fromRow) * fromStride + static_cast<std::size_t>(fromColumn) * 4;
+      std::memmove(to, fromPixels, rowBytes);
+    }
+  }
+}
+
+// Into a window on the screen the rows go straight to the backing store that Qt puts on the display.
+bool CopyToWindow(TWindowWidget& window, TDeviceDC::TState& source, const TCopyGeometry& g, const TCopyEnds& ends,
+                  TCopyPlan& plan) {
+  QRegion region = RegionOf(plan);
+  QImage* target = window.BeginDrawing(region);
+  if (target && !plan.Whole && window.Contents.Repaint.IsAll()) {
+    // The picture was lost while it was being made ready: the plan now asks for the whole copy.
+    window.EndDrawing(QRegion());
+    plan = PlanBlockCopy(g, ends);
+    region = RegionOf(plan);
+    target = window.BeginDrawing(region);
+  }
+  // The source is read only now: a window's picture may just have moved into its backing store.
+  const QImage* from = source.Image();
+  if (!target || !from || target->size() != QSize(g.TargetWidth, g.TargetHeight) ||
+      from->size() != QSize(g.SourceWidth, g.SourceHeight)) {
+    if (target) window.EndDrawing(QRegion());
+    return false;
+  }
+  CopyRows(*target, *from, g, region);
+  window.EndDrawing(region);
+  return true;
+}
+
+}  // namespace
+
+// The pictures are clipped and the parts planned in damage.cpp: a bitmap copied to the window it was last
+// copied to carries only what differs from what the window holds.
 bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
                        DWORD rop) {
   if (rop != SRCCOPY) {
@@ -352,110 +407,39 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   }
   const auto* sourceDC = dynamic_cast<const TDeviceDC*>(&source);
   if (!sourceDC || !IsValid() || !sourceDC->IsValid() || width < 0 || height < 0) return false;
+  TState& from = sourceDC->GetState();
   // Reading a window's picture first settles it: a picture that was lost is marked so before planning.
   QImage* target = State->Image();
-  const QImage* from = sourceDC->GetState().Image();
-  if (!target || !from) return false;
+  const QImage* fromImage = from.Image();
+  if (!target || !fromImage) return false;
 
-  // Clip the area to both pictures, in 64 bits so that no offset can overflow.
-  using Wide = long long;
-  const Wide firstColumn = std::max({Wide{0}, -Wide{x}, -Wide{sourceX}});
-  const Wide lastColumn = std::min({Wide{width}, Wide{target->width()} - x, Wide{from->width()} - sourceX});
-  const Wide firstRow = std::max({Wide{0}, -Wide{y}, -Wide{sourceY}});
-  const Wide lastRow = std::min({Wide{height}, Wide{target->height()} - y, Wide{from->height()} - sourceY});
-  if (lastColumn <= firstColumn || lastRow <= firstRow) return true;
-
-  const QRect area(static_cast<int>(x + firstColumn), static_cast<int>(y + firstRow),
-                   static_cast<int>(lastColumn - firstColumn), static_cast<int>(lastRow - firstRow));
-  TWindowWidget* window = State->Kind == TState::TKind::Window ? State->Window.data() : nullptr;
-  TBitmap::TState* fromBitmap =
-      sourceDC->GetState().Kind == TState::TKind::Image ? sourceDC->GetState().Bitmap : nullptr;
   const TCopyGeometry geometry{x, y, width, height, sourceX, sourceY,
-                               target->width(), target->height(), from->width(), from->height()};
-  const auto windowKey = window ? reinterpret_cast<std::uintptr_t>(window->Handle) : std::uintptr_t{0};
-
-  QRegion copied = area;
-  if (window && fromBitmap) {
-    TDamage parts;
-    if (PlanCopy(fromBitmap->Changes, windowKey, window->Contents, geometry, parts)) {
-      const TRect within(area.x(), area.y(), area.x() + area.width(), area.y() + area.height());
-      copied = QRegion();
-      for (const TRect& part : parts) {
-        const TRect inside = Intersection(part, within);
-        if (inside.Width() > 0) copied += QRect(inside.left, inside.top, inside.Width(), inside.Height());
-      }
-    }
-  }
-
+                               target->width(), target->height(), fromImage->width(), fromImage->height()};
+  TWindowWidget* window = State->Kind == TState::TKind::Window ? State->Window.data() : nullptr;
+  TCopyEnds ends;
+  if (from.Kind == TState::TKind::Image && from.Bitmap) ends.Source = &from.Bitmap->Changes;
   if (window) {
-    if (copied.isEmpty()) {
-      // Nothing differs: the window holds this copy already.
-      if (fromBitmap) NoteCopy(fromBitmap->Changes, windowKey, window->Contents, geometry);
-      return true;
-    }
-    const QSize targetSize = target->size();
-    const QSize fromSize = from->size();
-    target = window->BeginDrawing(copied);
-    if (target && copied != QRegion(area) && window->Contents.Repaint.IsAll()) {
-      // The picture was lost while it was being made ready: it needs the whole copy.
-      window->EndDrawing(QRegion());
-      copied = area;
-      target = window->BeginDrawing(copied);
-    }
-    // The source is read only now: a window's picture may just have moved into its backing store.
-    from = sourceDC->GetState().Image();
-    if (!target || !from || target->size() != targetSize || from->size() != fromSize) {
-      if (target) window->EndDrawing(QRegion());
-      return false;
-    }
+    ends.Window = reinterpret_cast<std::uintptr_t>(window->Handle);
+    ends.Contents = &window->Contents;
   }
+  if (State->Kind == TState::TKind::Image && State->Bitmap) ends.Target = &State->Bitmap->Changes;
 
-  const bool samePicture = target == from;
-  // The pictures' rows are reached through their first byte: a row look-up per row costs a
-  // detach check each.
-  uchar* const targetBits = target->bits();
-  const uchar* const fromBits = from->constBits();
-  const auto targetStride = static_cast<std::size_t>(target->bytesPerLine());
-  const auto fromStride = static_cast<std::size_t>(from->bytesPerLine());
-  for (const QRect& rect : copied) {
-    const std::size_t rowBytes = static_cast<std::size_t>(rect.width()) * 4;
-    const Wide fromColumn = Wide{rect.x()} - x + sourceX;
-    // Within one picture, copy from the far end when the area moves down.
-    const bool upward = samePicture && y > sourceY;
-    for (int i = 0; i < rect.height(); ++i) {
-      const Wide row = upward ? rect.y() + rect.height() - 1 - i : rect.y() + i;
-      const Wide fromRow = row - y + sourceY;
-      uchar* to = targetBits + static_cast<std::size_t>(row) * targetStride + static_cast<std::size_t>(rect.x()) * 4;
-      const uchar* fromPixels =
-          fromBits + static_cast<std::size_t>(fromRow) * fromStride + static_cast<std::size_t>(fromColumn) * 4;
-      std::memmove(to, fromPixels, rowBytes);
-    }
+  TCopyPlan plan = PlanBlockCopy(geometry, ends);
+  bool copied = true;
+  if (!plan.IsEmpty() && window) {
+    copied = CopyToWindow(*window, from, geometry, ends, plan);
+  } else if (!plan.IsEmpty()) {
+    CopyRows(*target, *fromImage, geometry, RegionOf(plan));
   }
-
-  if (window) {
-    window->EndDrawing(copied);
-    if (fromBitmap) {
-      NoteCopy(fromBitmap->Changes, windowKey, window->Contents, geometry);
-    } else {
-      // Another window's picture or a context's own: nothing to count against later copies.
-      AddDrawing(window->Contents.Repaint, area.x(), area.y(), Wide{area.x()} + area.width(),
-                 Wide{area.y()} + area.height(), 0, target->width(), target->height());
-    }
-  }
-  if (State->Kind == TState::TKind::Image && State->Bitmap) {
-    AddDrawing(State->Bitmap->Changes.Changed, area.x(), area.y(), Wide{area.x()} + area.width(),
-               Wide{area.y()} + area.height(), 0, target->width(), target->height());
-  }
-  return true;
+  NoteBlockCopy(geometry, plan, ends, copied);
+  return copied;
 }
 
 // --- bitmaps ----------------------------------------------------------------------------------
 
 TBitmap::TBitmap(const TDC& /*compatible*/, int width, int height, bool /*discardable*/)
     : State(std::make_unique<TState>()) {
-  const std::string size = std::to_string(width) + " x " + std::to_string(height);
-  if (width <= 0 || height <= 0) throw TDrawingError("cannot make a bitmap of " + size + " pixels");
-  if (ForcedToFail()) throw std::bad_alloc();
+  CheckRequest(width, height);
   State->Image = QImage(width, height, QImage::Format_RGB32);
   if (State->Image.isNull()) throw std::bad_alloc();
   State->Image.fill(qRgb(0, 0, 0));

@@ -25,17 +25,17 @@ UINT SymbolKey(int key) {
     case Qt::Key_Asterisk: return '8';
     case Qt::Key_ParenLeft: return '9';
     case Qt::Key_ParenRight: return '0';
-    case Qt::Key_Semicolon: case Qt::Key_Colon: return 0xBA;       // VK_OEM_1
-    case Qt::Key_Equal: case Qt::Key_Plus: return 0xBB;            // VK_OEM_PLUS
-    case Qt::Key_Comma: case Qt::Key_Less: return 0xBC;            // VK_OEM_COMMA
-    case Qt::Key_Minus: case Qt::Key_Underscore: return 0xBD;      // VK_OEM_MINUS
-    case Qt::Key_Period: case Qt::Key_Greater: return 0xBE;        // VK_OEM_PERIOD
-    case Qt::Key_Slash: case Qt::Key_Question: return 0xBF;        // VK_OEM_2
-    case Qt::Key_QuoteLeft: case Qt::Key_AsciiTilde: return 0xC0;  // VK_OEM_3
-    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return 0xDB; // VK_OEM_4
-    case Qt::Key_Backslash: case Qt::Key_Bar: return 0xDC;         // VK_OEM_5
-    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return 0xDD;  // VK_OEM_6
-    case Qt::Key_Apostrophe: case Qt::Key_QuoteDbl: return 0xDE;   // VK_OEM_7
+    case Qt::Key_Semicolon: case Qt::Key_Colon: return VK_OEM_1;
+    case Qt::Key_Equal: case Qt::Key_Plus: return VK_OEM_PLUS;
+    case Qt::Key_Comma: case Qt::Key_Less: return VK_OEM_COMMA;
+    case Qt::Key_Minus: case Qt::Key_Underscore: return VK_OEM_MINUS;
+    case Qt::Key_Period: case Qt::Key_Greater: return VK_OEM_PERIOD;
+    case Qt::Key_Slash: case Qt::Key_Question: return VK_OEM_2;
+    case Qt::Key_QuoteLeft: case Qt::Key_AsciiTilde: return VK_OEM_3;
+    case Qt::Key_BracketLeft: case Qt::Key_BraceLeft: return VK_OEM_4;
+    case Qt::Key_Backslash: case Qt::Key_Bar: return VK_OEM_5;
+    case Qt::Key_BracketRight: case Qt::Key_BraceRight: return VK_OEM_6;
+    case Qt::Key_Apostrophe: case Qt::Key_QuoteDbl: return VK_OEM_7;
     default: return 0;
   }
 }
@@ -70,10 +70,10 @@ bool TranslateKey(const QKeyEvent& event, bool down, TMessage& message) {
   const quint32 native = event.nativeScanCode();
   const UINT scanCode = native > 8 ? (native - 8) & 0xFF : 0;  // X keycodes are PC scan codes + 8
   UINT keyData = scanCode;
-  if (event.modifiers() & Qt::KeypadModifier) keyData |= 0x100;
-  if (alt) keyData |= 0x2000;
-  if (!down || event.isAutoRepeat()) keyData |= 0x4000;
-  if (!down) keyData |= 0x8000;
+  if (event.modifiers() & Qt::KeypadModifier) keyData |= KF_EXTENDED;
+  if (alt) keyData |= KF_ALTDOWN;
+  if (!down || event.isAutoRepeat()) keyData |= KF_REPEAT;
+  if (!down) keyData |= KF_UP;
   const int repeat = std::max(1, event.count());
   message.LParam = MAKELPARAM(down ? repeat : 1, keyData);
   return true;
@@ -86,7 +86,7 @@ UINT VirtualKey(const QKeyEvent& event) {
   if (key >= Qt::Key_A && key <= Qt::Key_Z) return static_cast<UINT>('A' + (key - Qt::Key_A));
   if (key >= Qt::Key_0 && key <= Qt::Key_9) {
     const UINT digit = static_cast<UINT>(key - Qt::Key_0);
-    return (event.modifiers() & Qt::KeypadModifier) ? 0x60 + digit : '0' + digit;  // VK_NUMPAD0..
+    return (event.modifiers() & Qt::KeypadModifier) ? VK_NUMPAD0 + digit : '0' + digit;
   }
   if (key >= Qt::Key_F1 && key <= Qt::Key_F24) return VK_F1 + static_cast<UINT>(key - Qt::Key_F1);
   switch (key) {
@@ -99,12 +99,12 @@ UINT VirtualKey(const QKeyEvent& event) {
     case Qt::Key_Control: return VK_CONTROL;
     case Qt::Key_Alt: case Qt::Key_AltGr: return VK_MENU;
     case Qt::Key_Meta: case Qt::Key_Super_L: case Qt::Key_Super_R: return VK_LWIN;
-    case Qt::Key_Menu: return 0x5D;  // VK_APPS
+    case Qt::Key_Menu: return VK_APPS;
     case Qt::Key_Pause: return VK_PAUSE;
     case Qt::Key_CapsLock: return VK_CAPITAL;
-    case Qt::Key_NumLock: return 0x90;
-    case Qt::Key_ScrollLock: return 0x91;
-    case Qt::Key_Print: return 0x2C;  // VK_SNAPSHOT
+    case Qt::Key_NumLock: return VK_NUMLOCK;
+    case Qt::Key_ScrollLock: return VK_SCROLL;
+    case Qt::Key_Print: return VK_SNAPSHOT;
     case Qt::Key_PageUp: return VK_PRIOR;
     case Qt::Key_PageDown: return VK_NEXT;
     case Qt::Key_End: return VK_END;
@@ -118,7 +118,7 @@ UINT VirtualKey(const QKeyEvent& event) {
     default: break;
   }
   if (const UINT symbol = SymbolKey(key)) return symbol;
-  return 0xFF;
+  return UnmappedKey;
 }
 
 bool TranslateEvent(QWidget& widget, QEvent& event, TMessage& message) {

@@ -1,18 +1,12 @@
-// Dialogs from the program's dialog templates, run by the system's dialog manager, and the file-open
-// dialog over the common dialog library.
+// Dialogs from the program's dialog templates, run by the system's dialog manager: the dialog
+// procedure, TDialog's creation, modal run and end, and the dialog-item operations.
 #include <string>
 
-#include "framework.h"  // brings <windows.h> before the common dialog errors
-#include <cderr.h>
+#include "framework.h"
 #include "win32_internal.h"
 
 namespace {
 thread_local bool dialogDefaultRequested = false;
-
-TFileDialogHook& fileDialogHook() {
-  static TFileDialogHook hook;
-  return hook;
-}
 
 TDialog* boundDialog(HWND window) { return reinterpret_cast<TDialog*>(GetWindowLongPtrA(window, DWLP_USER)); }
 
@@ -76,22 +70,9 @@ bool TranslateModelessDialogMessage(MSG& message) {
   return IsDialogMessageA(root, &message);
 }
 
-std::string FileDialogFilter(const std::string& filter) {
-  std::string converted = filter;
-  for (char& c : converted) {
-    if (c == '|') c = '\0';
-  }
-  if (converted.empty() || converted.back() != '\0') converted.push_back('\0');
-  converted.push_back('\0');
-  return converted;
-}
-
 }  // namespace win32
 
 // --- dialogs ----------------------------------------------------------------------------------
-
-TDialog::TDialog(TWindow* parent, const char* templateName, TModule* module)
-    : TWindow(parent, nullptr, module), TemplateName(templateName ? templateName : "") {}
 
 TDialog::~TDialog() {
   if (!Handle || Alias) return;
@@ -147,41 +128,25 @@ void TDialog::CloseWindow(int returnValue) {
   }
 }
 
-void TDialog::SetupWindow() { TWindow::SetupWindow(); }
+// --- dialog items -----------------------------------------------------------------------------
 
-// --- the file-open dialog ---------------------------------------------------------------------
-
-int TFileOpenDialog::Execute() {
-  if (fileDialogHook()) return fileDialogHook()(Data);
-  if (!Data.FileName || Data.MaxPath <= 0) return IDCANCEL;
-  Data.FileName[Data.MaxPath - 1] = '\0';
-  const std::string initialName = Data.FileName;
-  std::string filter = win32::FileDialogFilter(Data.Filter);
-
-  OPENFILENAMEA request{};
-  request.lStructSize = sizeof request;
-  request.hwndOwner = Parent ? Parent->GetHandle() : nullptr;
-  request.lpstrFilter = Data.Filter.empty() ? nullptr : filter.data();
-  // The custom filter's buffer size is unknown here, so the system is not given it to fill.
-  request.nFilterIndex = static_cast<DWORD>(Data.FilterIndex);
-  // The system writes at most MaxPath characters and fails rather than cut a longer path.
-  request.lpstrFile = Data.FileName;
-  request.nMaxFile = static_cast<DWORD>(Data.MaxPath);
-  request.lpstrInitialDir = Data.InitialDir.empty() ? nullptr : Data.InitialDir.c_str();
-  request.lpstrDefExt = Data.DefaultExtension.empty() ? nullptr : Data.DefaultExtension.c_str();
-  // Browsing must not move the current directory, which the settings file's search includes.
-  request.Flags = Data.Flags | OFN_NOCHANGEDIR;
-
-  if (GetOpenFileNameA(&request)) {
-    Data.FilterIndex = static_cast<int>(request.nFilterIndex);
-    if (GetFileAttributesA(Data.FileName) != INVALID_FILE_ATTRIBUTES) return IDOK;
-    FrameworkTrace("the file chosen in the file dialog does not exist");
-  } else if (CommDlgExtendedError() == FNERR_BUFFERTOOSMALL) {
-    FrameworkTrace("the path chosen in the file dialog is too long");
-  }
-  initialName.copy(Data.FileName, initialName.size());
-  Data.FileName[initialName.size()] = '\0';
-  return IDCANCEL;
+void TWindow::CheckRadioButton(int firstId, int lastId, int checkId) {
+  if (Handle) ::CheckRadioButton(Handle, firstId, lastId, checkId);
 }
 
-void SetFileDialogHook(TFileDialogHook hook) { fileDialogHook() = std::move(hook); }
+void TWindow::CheckDlgButton(int id, UINT check) {
+  if (Handle) ::CheckDlgButton(Handle, id, check);
+}
+
+UINT TWindow::IsDlgButtonChecked(int id) const { return Handle ? ::IsDlgButtonChecked(Handle, id) : BST_UNCHECKED; }
+
+void TWindow::SetDlgItemText(int id, const char* text) {
+  if (Handle) ::SetDlgItemTextA(Handle, id, text ? text : "");
+}
+
+int TWindow::GetDlgItemText(int id, char* text, int size) const {
+  if (!text || size <= 0) return 0;
+  text[0] = '\0';
+  if (!Handle) return 0;
+  return static_cast<int>(::GetDlgItemTextA(Handle, id, text, size));
+}

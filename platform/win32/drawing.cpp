@@ -128,25 +128,38 @@ TDeviceDC::~TDeviceDC() {
 
 bool TDeviceDC::IsValid() const { return State->Dc != nullptr; }
 
+namespace {
+// Selects a pen or brush: one the context made (`made`, which it then owns in place of the one it owned)
+// or a stock object. The tool the context had before its first selection is kept for the restore.
+template <class Handle>
+void selectTool(HDC dc, HGDIOBJ chosen, Handle made, HGDIOBJ& original, Handle& own) {
+  const HGDIOBJ previous = ::SelectObject(dc, chosen);
+  if (!original) original = previous;
+  if (own) DeleteObject(own);
+  own = made;
+}
+
+template <class Handle>
+void restoreTool(HDC dc, HGDIOBJ& original, Handle& own) {
+  if (original) ::SelectObject(dc, original);
+  original = nullptr;
+  if (own) DeleteObject(own);
+  own = nullptr;
+}
+}  // namespace
+
 void TDeviceDC::SelectObject(const TPen& pen) {
   TState& s = *State;
   if (!s.Dc) return;
   HPEN made = nullptr;
-  HGDIOBJ chosen;
-  if (pen.GetColor() == TColor::Transparent) {
-    chosen = GetStockObject(NULL_PEN);
-  } else {
+  if (pen.GetColor() != TColor::Transparent) {
     made = CreatePen(pen.GetStyle(), pen.GetWidth(), colorRef(pen.GetColor()));
     if (!made) {
       FrameworkTrace("cannot make a pen");
       return;
     }
-    chosen = made;
   }
-  const HGDIOBJ previous = ::SelectObject(s.Dc, chosen);
-  if (!s.OriginalPen) s.OriginalPen = previous;
-  if (s.OwnPen) DeleteObject(s.OwnPen);
-  s.OwnPen = made;
+  selectTool(s.Dc, made ? made : GetStockObject(NULL_PEN), made, s.OriginalPen, s.OwnPen);
   s.PenWidth = made ? std::max(1, pen.GetWidth()) : 0;
 }
 
@@ -154,39 +167,22 @@ void TDeviceDC::SelectObject(const TBrush& brush) {
   TState& s = *State;
   if (!s.Dc) return;
   HBRUSH made = nullptr;
-  HGDIOBJ chosen;
-  if (brush.IsHollow()) {
-    chosen = GetStockObject(NULL_BRUSH);
-  } else {
+  if (!brush.IsHollow()) {
     made = CreateSolidBrush(colorRef(brush.GetColor()));
     if (!made) {
       FrameworkTrace("cannot make a brush");
       return;
     }
-    chosen = made;
   }
-  const HGDIOBJ previous = ::SelectObject(s.Dc, chosen);
-  if (!s.OriginalBrush) s.OriginalBrush = previous;
-  if (s.OwnBrush) DeleteObject(s.OwnBrush);
-  s.OwnBrush = made;
+  selectTool(s.Dc, made ? made : GetStockObject(NULL_BRUSH), made, s.OriginalBrush, s.OwnBrush);
 }
 
 void TDeviceDC::RestorePen() {
-  TState& s = *State;
-  if (s.OriginalPen) ::SelectObject(s.Dc, s.OriginalPen);
-  s.OriginalPen = nullptr;
-  if (s.OwnPen) DeleteObject(s.OwnPen);
-  s.OwnPen = nullptr;
-  s.PenWidth = 1;  // a new context's pen
+  restoreTool(State->Dc, State->OriginalPen, State->OwnPen);
+  State->PenWidth = 1;  // a new context's pen
 }
 
-void TDeviceDC::RestoreBrush() {
-  TState& s = *State;
-  if (s.OriginalBrush) ::SelectObject(s.Dc, s.OriginalBrush);
-  s.OriginalBrush = nullptr;
-  if (s.OwnBrush) DeleteObject(s.OwnBrush);
-  s.OwnBrush = nullptr;
-}
+void TDeviceDC::RestoreBrush() { restoreTool(State->Dc, State->OriginalBrush, State->OwnBrush); }
 
 int TDeviceDC::SetROP2(int mode) { return State->Dc ? ::SetROP2(State->Dc, mode) : 0; }
 
@@ -234,9 +230,9 @@ bool TDeviceDC::Polygon(const TPoint* points, int count) {
   return ::Polygon(State->Dc, converted, count);
 }
 
-// A bitmap copied to the window it was last copied to, with the same request, carries only what
-// changed on either side since: what its drawing changed and what the window lost (repaints the
-// system asked for, other drawing). Anything else is copied whole.
+// A bitmap copied to a window goes through the plan of damage.cpp: to the window it was last copied to,
+// with the same request, it carries only what differs from what the window holds. Anything else is the
+// system's own copy, with any raster operation.
 bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, int sourceX, int sourceY,
                        DWORD rop) {
   const auto* sourceDevice = dynamic_cast<const TDeviceDC*>(&source);
@@ -253,41 +249,31 @@ bool TDeviceDC::BitBlt(int x, int y, int width, int height, const TDC& source, i
   }
 
   const TSize client = clientSize(s.Window);
-  TBitmapChanges& changes = from.Bitmap->Changes;
   TWindowContents& contents = contentsOf(s.Window);
+  // What the system has yet to ask for may already be gone from the screen.
+  RECT pending{};
+  if (GetUpdateRect(s.Window, &pending, FALSE)) {
+    contents.Repaint.Add(TRect(pending.left, pending.top, pending.right, pending.bottom));
+  }
   const TCopyGeometry geometry{x, y, width, height, sourceX, sourceY,
                                client.cx, client.cy, from.Bitmap->Width, from.Bitmap->Height};
-  const auto windowKey = reinterpret_cast<std::uintptr_t>(s.Window);
-  TDamage parts;
+  TCopyEnds ends;
+  ends.Source = &from.Bitmap->Changes;
+  ends.Window = reinterpret_cast<std::uintptr_t>(s.Window);
+  ends.Contents = &contents;
+  const TCopyPlan plan = PlanBlockCopy(geometry, ends);
   bool copied = true;
-  if (PlanCopy(changes, windowKey, contents, geometry, parts)) {
-    // What the system has yet to ask for may already be gone from the screen.
-    RECT pending{};
-    if (GetUpdateRect(s.Window, &pending, FALSE)) parts.Add(TRect(pending.left, pending.top, pending.right, pending.bottom));
-    // The request clipped to the window and to the bitmap, as the system clips a whole copy.
-    const Wide left = std::max({Wide{x}, Wide{0}, Wide{x} - sourceX});
-    const Wide top = std::max({Wide{y}, Wide{0}, Wide{y} - sourceY});
-    const Wide right = std::min({Wide{x} + width, Wide{client.cx}, Wide{x} - sourceX + from.Bitmap->Width});
-    const Wide bottom = std::min({Wide{y} + height, Wide{client.cy}, Wide{y} - sourceY + from.Bitmap->Height});
-    if (right > left && bottom > top) {
-      const TRect area(static_cast<int>(left), static_cast<int>(top), static_cast<int>(right), static_cast<int>(bottom));
-      for (const TRect& part : parts) {
-        const TRect inside = Intersection(part, area);
-        if (inside.Width() <= 0) continue;
-        copied = ::BitBlt(s.Dc, inside.left, inside.top, inside.Width(), inside.Height(), sourceDc,
-                          inside.left - x + sourceX, inside.top - y + sourceY, SRCCOPY) &&
-                 copied;
-      }
-    }
-  } else {
+  if (plan.Whole) {
+    // As asked: the system clips a whole copy to the window itself.
     copied = ::BitBlt(s.Dc, x, y, width, height, sourceDc, sourceX, sourceY, SRCCOPY);
-  }
-  if (copied) {
-    NoteCopy(changes, windowKey, contents, geometry);
   } else {
-    // What reached the window is not known: the next copy goes whole.
-    contents.Source = 0;
+    for (const TRect& part : plan) {
+      copied = ::BitBlt(s.Dc, part.left, part.top, part.Width(), part.Height(), sourceDc, part.left - x + sourceX,
+                        part.top - y + sourceY, SRCCOPY) &&
+               copied;
+    }
   }
+  NoteBlockCopy(geometry, plan, ends, copied);
   return copied;
 }
 
@@ -330,14 +316,11 @@ TMemoryDC::TMemoryDC(const TDC& compatible) : TDeviceDC(memoryState(handleOf(com
 
 TBitmap::TBitmap(const TDC& compatible, int width, int height, bool /*discardable*/)
     : State(std::make_unique<TState>()) {
-  if (width <= 0 || height <= 0) {
-    throw TDrawingError("cannot make a bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
-                        " pixels");
-  }
+  CheckRequest(width, height);
   HDC reference = handleOf(compatible);
   HDC screen = nullptr;
   if (!reference || isBareMemoryContext(reference)) reference = screen = GetDC(nullptr);
-  const HBITMAP handle = ForcedToFail() ? nullptr : CreateCompatibleBitmap(reference, width, height);
+  const HBITMAP handle = CreateCompatibleBitmap(reference, width, height);
   if (handle) {
     // A new compatible bitmap holds whatever the memory held; the picture starts black.
     const HDC painter = CreateCompatibleDC(reference);

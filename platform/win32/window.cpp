@@ -1,6 +1,5 @@
 // Windows of the framework over USER: class registration, the window procedure that dispatches
-// through the response tables, the window operations, the message pump with its timed waits and the
-// message box.
+// through the response tables, the window operations, the message box and windows of other programs.
 #include <cstdint>
 #include <exception>
 #include <string>
@@ -8,8 +7,6 @@
 #include "framework.h"
 #include "framework_backend.h"
 #include "win32_internal.h"
-
-#include <mmsystem.h>
 
 namespace {
 // The object whose CreateWindowEx is running: it is bound to the first message of its window,
@@ -161,11 +158,6 @@ void TWindow::SetParent(TWindow* newParent) {
 
 bool TWindow::ShowWindow(int command) { return Handle && ::ShowWindow(Handle, command); }
 
-// Without a window the system would post to the thread's queue, where no window receives it.
-bool TWindow::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  return Handle && ::PostMessageA(Handle, message, wParam, lParam);
-}
-
 LRESULT TWindow::DefaultProcessing() {
   const TMessage* message = CurrentMessage;
   if (!message || !Handle) return 0;
@@ -185,117 +177,9 @@ bool TWindow::MoveWindow(const TRect& rect, bool repaint) {
   return SetWindowPos(Handle, nullptr, rect.left, rect.top, rect.Width(), rect.Height(), flags);
 }
 
-bool TWindow::KillTimer(UINT timerId) { return Handle && ::KillTimer(Handle, timerId); }
-
 int ShowSystemMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
   return ::MessageBoxA(owner, text, caption, type);
 }
-
-void TWindow::CheckRadioButton(int firstId, int lastId, int checkId) {
-  if (Handle) ::CheckRadioButton(Handle, firstId, lastId, checkId);
-}
-
-void TWindow::CheckDlgButton(int id, UINT check) {
-  if (Handle) ::CheckDlgButton(Handle, id, check);
-}
-
-UINT TWindow::IsDlgButtonChecked(int id) const { return Handle ? ::IsDlgButtonChecked(Handle, id) : BST_UNCHECKED; }
-
-void TWindow::SetDlgItemText(int id, const char* text) {
-  if (Handle) ::SetDlgItemTextA(Handle, id, text ? text : "");
-}
-
-int TWindow::GetDlgItemText(int id, char* text, int size) const {
-  if (!text || size <= 0) return 0;
-  text[0] = '\0';
-  if (!Handle) return 0;
-  return static_cast<int>(::GetDlgItemTextA(Handle, id, text, size));
-}
-
-// --- application ------------------------------------------------------------------------------
-
-int TApplication::PumpWaitingMessages() {
-  int count = 0;
-  MSG message;
-  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-    ++count;
-    if (message.message == WM_QUIT) {
-      ReceiveQuit(static_cast<int>(message.wParam));
-      break;
-    }
-    if (!win32::TranslateModelessDialogMessage(message)) {
-      TranslateMessage(&message);
-      DispatchMessageA(&message);
-    }
-    win32::RaiseKeptException();
-  }
-  return count;
-}
-
-void TApplication::WaitForMessage() { WaitMessage(); }
-
-namespace {
-// Whether this process asked for the 1 ms timer resolution, which it must give back.
-bool fineTimerResolution = false;
-}  // namespace
-
-// The performance counter, whatever the timer resolution: timeGetTime has millisecond steps only while
-// some process holds the 1 ms resolution.
-DWORD GetMillisecondTick() {
-  static const LONGLONG frequency = [] {
-    LARGE_INTEGER value{};
-    return QueryPerformanceFrequency(&value) && value.QuadPart > 0 ? value.QuadPart : 0;
-  }();
-  if (frequency == 0) return GetTickCount();
-  LARGE_INTEGER now{};
-  QueryPerformanceCounter(&now);
-  // In two parts, so that the product never overflows however long the system has run.
-  const LONGLONG seconds = now.QuadPart / frequency;
-  const LONGLONG rest = now.QuadPart % frequency;
-  return static_cast<DWORD>(seconds * 1000 + rest * 1000 / frequency);
-}
-
-void TApplication::WaitForMessageUntil(DWORD tick) {
-  // At the default resolution (10 to 16 ms) a wait of a few milliseconds oversleeps by a whole
-  // period and fast animations would lose frames; keep the finer one while timed waits go on.
-  if (!fineTimerResolution) fineTimerResolution = timeBeginPeriod(1) == TIMERR_NOERROR;
-  LARGE_INTEGER frequency{}, watchStart{};
-  bool watching = false;
-  for (;;) {
-    const auto left = static_cast<LONG>(tick - GetMillisecondTick());
-    if (left <= 0) return;
-    // A sleep may end a millisecond late, which would cost the fastest speed a quarter of its frames
-    // and the others several per cent: the sleep ends a millisecond early, and the rest is spent
-    // watching the clock and yielding the processor, for at most 2 ms.
-    if (left == 1 && QueryPerformanceFrequency(&frequency)) {
-      LARGE_INTEGER now{};
-      QueryPerformanceCounter(&now);
-      if (!watching) {
-        watching = true;
-        watchStart = now;
-      }
-      if ((now.QuadPart - watchStart.QuadPart) * 500 < frequency.QuadPart) {
-        MSG waiting;
-        if (PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) return;
-        SwitchToThread();
-        continue;
-      }
-    }
-    const DWORD sleep = left > 1 ? static_cast<DWORD>(left - 1) : 1;
-    // MWMO_INPUTAVAILABLE: messages already seen by an earlier peek end the wait too.
-    const DWORD woken = MsgWaitForMultipleObjectsEx(0, nullptr, sleep, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
-    // Woken early (the wait's own granularity is the clock interrupt): wait the rest.
-    if (woken == WAIT_TIMEOUT) continue;
-    if (woken == WAIT_FAILED) Sleep(sleep);  // no message wait: at least do not spin
-    return;
-  }
-}
-
-void TApplication::EndTimedWaits() {
-  if (fineTimerResolution) timeEndPeriod(1);
-  fineTimerResolution = false;
-}
-
 
 // A child made with an alias of this window as parent is created inside it.
 HWND OpenForeignWindow(unsigned long nativeId) {

@@ -16,7 +16,8 @@
 
 #include "framework.h"
 #include "qt_backend.h"
-#include "qt_dialog.h"
+#include "qt_dialog_layout.h"
+#include "qt_file_dialog.h"
 #include "resource.h"
 #include "resource_script.h"
 

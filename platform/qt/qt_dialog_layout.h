@@ -1,11 +1,11 @@
-// The Qt back end's dialog building blocks, open to its tests: dialog units, the embedded resource
-// script, dialogs built from its templates, and the file dialog's conversions.
+// How the Qt back end lays out a dialog from its template, open to its tests: dialog units, the
+// width a control has for its text, the embedded resource script and the dialogs built from it.
 #pragma once
 
 #include <QFont>
-#include <QWidget>
 #include <QRect>
-#include <QStringList>
+#include <QString>
+#include <QWidget>
 
 #include <string>
 
@@ -30,16 +30,13 @@ QRect MapDialogRect(const TDialogUnits& units, int x, int y, int width, int heig
 int ControlTextRoom(const QWidget& control);
 int ControlTextWidth(const QWidget& control);
 
+// A label's text as it shows: '&' marks a mnemonic and goes, "&&" shows one '&'.
+QString WithoutMnemonics(const std::string& text);
+
 // The resource script compiled into the program; empty (and traced) if it cannot be read.
 const resource_script::TScript& ProgramResources();
 
 // A dialog window with the template's caption, font, size and controls.
 TWindowWidget* BuildDialog(const resource_script::TDialog& dialogTemplate, QWidget* parent);
-
-// The file dialog's answer: IDOK with the full path in data.FileName, or IDCANCEL when the choice
-// is empty, must exist and does not, or does not fit the buffer.
-int AcceptChosenFile(TOpenSaveDialog::TData& data, const QString& chosen);
-// "Description|pattern;pattern|..." as Qt's name filters.
-QStringList NameFilters(const std::string& filter);
 
 }  // namespace qt_backend
