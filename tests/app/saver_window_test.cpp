@@ -12,6 +12,7 @@
 #include "trace_recorder.h"
 #include "checked_math.h"
 #include "phys52.h"
+#include "random.h"
 #include "recording_dc.h"
 #include "resource.h"
 
@@ -190,7 +191,10 @@ double Change(const std::vector<body>& before, const std::vector<body>& after) {
 }
 
 TEST_F(SaverWindow, TheFirstFourStepsDrawTheFrameAndEveryStepAdvancesTheEngine) {
+  // A fixed start: a ball of a random one may lie over the edge pixels looked at below.
+  set_fixed_random_seed(5);
   ProbeWindow window;
+  clear_fixed_random_seed();
   const int expectedFirst[] = {2, 3, 4, 0, 0, 0};
   for (int step = 0; step < 6; ++step) {
     const std::vector<body> before = Balls(*window.GetSim());
