@@ -25,8 +25,9 @@
 //   platform/common/saver_file_location.h  SaverFolderPath, MakeSaverFolder, FindOnSearchPath,
 //                     CanReplaceFile, FileExists, IsNewerFile, SameFileName
 // Away from Windows a back end also translates its input into the window messages below (with their
-// virtual-key codes and flags) and hands them to the window's response table. The program's entry
-// lives in each back end's entry/ folder.
+// virtual-key codes and flags) and hands them to the window's response table. The program's start lives
+// in each back end's entry/ folder and reaches the program only through program_start.h (OwlMain,
+// ReadProgramStart, EndRunNow), which the program defines.
 #pragma once
 
 #ifdef _WIN32
