@@ -112,7 +112,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display of our own, numbered by the server; the end-to-end cases start their own as well.
-Xvfb -displayfd 5 -screen 0 1024x768x24 -nolisten tcp 5>"$build/xvfb-display" >/dev/null 2>&1 &
+Xvfb -displayfd 5 -noreset -screen 0 1024x768x24 -nolisten tcp 5>"$build/xvfb-display" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 1 100); do
   [ -s "$build/xvfb-display" ] && break

@@ -6,12 +6,14 @@
 # Clients try a display's abstract socket first; where another server holds it (one whose lock file
 # this /tmp does not show, on a machine shared with other tests), they would reach that server. The
 # server that lost it stays up, holding its number, and the next one takes another.
+# -noreset: by default the server starts itself afresh whenever its last client leaves, and a client
+# that connects meanwhile (the saver, just after xdotool placed the pointer) is turned away.
 start_xvfb() {
   local size=$1 display="" attempt _
   shift
   for attempt in 1 2 3; do
     display=""
-    Xvfb -displayfd 5 "$@" -screen 0 "${size}x24" -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 5 -noreset "$@" -screen 0 "${size}x24" -nolisten tcp 5>"$work/display" >"$work/xvfb.log" 2>&1 &
     xvfb_pid=$!
     pids+=("$xvfb_pid")
     for _ in $(seq 1 100); do
